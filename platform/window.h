@@ -1,0 +1,139 @@
+// The window layer: top-level windows that receive the system's numbered messages
+// (platform/messages.h) through a replaceable procedure, with synchronous sends and posts
+// from any thread, painting into a cairo target, a caption drag, a modal run, an overlay
+// that another thread may draw into, and per-pixel-alpha shadow windows.
+//
+// Threads: one user-interface thread runs the toolkit's main loop (platform::InitializeUi is
+// called on it). Every window belongs to that thread and its procedure always runs there.
+// Calls marked "any thread" are safe from workers; every other call is for the UI thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+typedef struct _cairo cairo_t;
+
+namespace platform {
+
+struct Rect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const Rect&) const = default;
+};
+
+enum class WindowKind {
+    TopLevel,  // borderless, with a taskbar entry
+    Dialog,    // borderless, modal over its owner, no taskbar entry of its own
+    Shadow,    // per-pixel-alpha popup owned by its owner, click-through, never focused
+};
+
+struct WindowOptions {
+    WindowKind kind = WindowKind::TopLevel;
+    class Window* owner = nullptr;
+    std::string title;
+    Rect rect;  // screen position and size
+    bool visible = false;
+};
+
+// UI thread. Starts the toolkit (X11 backend); false when no display can be opened.
+bool InitializeUi();
+// UI thread. Runs pending events until none is left; tests use it to let the loop settle.
+void PumpEvents();
+
+class Window {
+public:
+    using Procedure =
+        std::function<std::intptr_t(Window&, unsigned msg, std::uintptr_t, std::intptr_t)>;
+
+    // Creates the window and delivers WM_CREATE through `procedure` before returning.
+    // A WM_CREATE result of -1 fails the creation: the window is destroyed, nullptr returned.
+    static std::unique_ptr<Window> Create(const WindowOptions& options, Procedure procedure);
+
+    // Destroys the native window if it still exists (WM_DESTROY, then WM_NCDESTROY).
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    // ---- any thread ----
+
+    // From the UI thread the procedure runs at once. From another thread the message is
+    // queued and the caller blocks until the procedure on the UI thread has returned; a window
+    // that is or becomes destroyed answers 0 at once.
+    std::intptr_t Send(unsigned msg, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
+    // Queues the message behind those already queued; false once the window is destroyed.
+    bool Post(unsigned msg, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
+    // Asks for a WM_PAINT of the whole client area.
+    void Invalidate();
+    // True until Destroy (or the end of a modal run) has removed the native window.
+    bool Exists() const;
+    // Draws into the overlay that is composited above whatever WM_PAINT draws. `draw` runs
+    // on the calling thread, under the overlay's lock, on a surface of `area`'s size whose
+    // origin is `area`'s top left corner (client coordinates); a repaint follows.
+    void DrawOverlay(Rect area, const std::function<void(cairo_t*)>& draw);
+    void ClearOverlay();
+
+    // ---- UI thread ----
+
+    // The framework's default handling: WM_NCLBUTTONDOWN with HTCAPTION starts a caption
+    // drag; WM_CLOSE becomes WM_COMMAND IDCANCEL; WM_COMMAND IDOK / IDCANCEL end a modal run
+    // with that result; everything else answers 0.
+    std::intptr_t DefaultProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
+    // Puts `procedure` in front of the current one and returns the one it replaces, which
+    // the new procedure calls for whatever it does not handle itself (the hook chain).
+    Procedure ReplaceProcedure(Procedure procedure);
+    // Calls the current procedure directly.
+    std::intptr_t CallProcedure(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
+
+    // Places and sizes the window in screen coordinates. A size change delivers WM_SIZE and
+    // a position change WM_MOVE before this returns; `repaint` also invalidates.
+    void MoveWindow(Rect screenRect, bool repaint = true);
+    void SetPosition(int x, int y);  // keeps the size
+    Rect GetWindowRect() const;      // screen coordinates
+    Rect GetClientRect() const;      // (0, 0, width, height)
+    void Show(bool visible);         // delivers WM_SHOWWINDOW
+    bool IsVisible() const;
+    bool IsMinimized() const;
+    bool IsMaximized() const;
+    void SetTitle(const std::string& title);
+    std::string Title() const;
+    void SetIcon(std::span<const std::uint8_t> encodedImage);
+    void SetEnabled(bool enabled);  // a disabled window takes no mouse or key input
+    bool IsEnabled() const;
+    // Starts the system's move of the window with the pointer; WM_EXITSIZEMOVE ends it.
+    void BeginCaptionDrag(int clientX, int clientY);
+    // Shows the window and runs the loop until EndModal; the window is then destroyed and
+    // the result returned. Enter gives WM_COMMAND IDOK, Esc WM_COMMAND IDCANCEL, a close
+    // request from the desktop WM_CLOSE.
+    std::intptr_t DoModal();
+    void EndModal(std::intptr_t result);
+    void Destroy();
+    // Device pixels per logical pixel.
+    int ScaleFactor() const;
+    // The client area's drawing target, valid only while WM_PAINT is being handled.
+    cairo_t* PaintContext() const;
+
+    // Shadow windows: shows a premultiplied ARGB32 picture (rows top-down, width * 4 bytes
+    // each) in `screenRect`. The window stays unmapped while the screen is not composited.
+    void UpdateLayered(Rect screenRect, const std::uint32_t* pixels);
+    // The screen offers per-pixel alpha (an RGBA visual).
+    static bool LayeredSupported();
+    // A compositing manager runs; its changes reach every window as WM_DWMCOMPOSITIONCHANGED.
+    static bool CompositionEnabled();
+
+    // The toolkit widget, for other parts of the platform layer (the web view).
+    void* NativeHandle() const;
+
+    struct Impl;
+
+private:
+    explicit Window(std::unique_ptr<Impl> impl);
+    std::shared_ptr<Impl> m_impl;
+};
+
+}  // namespace platform
