@@ -1,0 +1,23 @@
+# orvik_add_tests(<prefix> LIBS <libraries...> [DISPLAY] [LABELS <labels...>])
+# Makes one GoogleTest executable per *_test.cpp file of the calling folder.
+# DISPLAY marks tests that need an X display (scripts/test provides one).
+function(orvik_add_tests prefix)
+  cmake_parse_arguments(ARG "DISPLAY" "" "LIBS;LABELS" ${ARGN})
+  file(GLOB _tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  foreach(src ${_tests})
+    get_filename_component(name ${src} NAME_WE)
+    set(target ${prefix}_${name})
+    add_executable(${target} ${src})
+    target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gmock Threads::Threads)
+    if(TARGET orvik_test_support)
+      target_link_libraries(${target} PRIVATE orvik_test_support)
+    endif()
+    target_compile_definitions(${target} PRIVATE
+      ORVIK_SOURCE_DIR="${CMAKE_SOURCE_DIR}" ORVIK_BINARY_DIR="${CMAKE_BINARY_DIR}")
+    set(_labels ${prefix} ${ARG_LABELS})
+    if(ARG_DISPLAY)
+      list(APPEND _labels display)
+    endif()
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${_labels}")
+  endforeach()
+endfunction()
