@@ -89,7 +89,9 @@ public:
     // on the calling thread, under the overlay's lock, on a surface of `area`'s size whose
     // origin is `area`'s top left corner (client coordinates); a repaint of the area follows.
     // The surface keeps its pixels between calls of the same size, as the screen would; a
-    // new size starts transparent. The cairo context must not be kept beyond `draw`.
+    // new size starts transparent. The cairo context must not be kept beyond `draw`, and
+    // `draw` must not wait for the UI thread (its paint takes the same lock). DrawOverlay
+    // itself never waits for the UI thread, so a UI thread stopping the drawer cannot hang.
     void DrawOverlay(Rect area, const std::function<void(cairo_t*)>& draw);
     void ClearOverlay();
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/messages.h"
 #include "platform/program_path.h"
 #include "tests/platform/ui_test_support.h"
 
@@ -68,6 +69,55 @@ TEST(WebViewLifetime, TheViewGoesWithItsWindow) {
     window->Destroy();
     EXPECT_FALSE(view.Exists());
     EXPECT_FALSE(view.Create(*window, Rect{10, 10, 100, 100}));
+}
+
+std::uint32_t ScreenPixel(Window& w, int x, int y) {
+    GdkWindow* gdkWindow = gtk_widget_get_window(static_cast<GtkWidget*>(w.NativeHandle()));
+    GdkPixbuf* pixbuf = gdk_pixbuf_get_from_window(gdkWindow, x, y, 1, 1);
+    if (pixbuf == nullptr) {
+        return 0xFFFFFFFF;
+    }
+    const guchar* p = gdk_pixbuf_read_pixels(pixbuf);
+    const std::uint32_t rgb = static_cast<std::uint32_t>(p[0]) << 16 | p[1] << 8 | p[2];
+    g_object_unref(pixbuf);
+    return rgb;
+}
+
+TEST(WebViewInWindow, ThePageIsNeverPaintedOverAndTakesItsOwnClicks) {
+    test::StartUi();
+    std::vector<std::intptr_t> presses;
+    int paints = 0;
+    auto window = Window::Create(
+        test::Options({0, 0, 600, 422}, true),
+        [&](Window& self, unsigned msg, std::uintptr_t wp, std::intptr_t lp) {
+            if (msg == platform::WM_PAINT) {
+                ++paints;
+                cairo_set_source_rgb(self.PaintContext(), 0, 0, 1);  // the whole client area
+                cairo_paint(self.PaintContext());
+            } else if (msg == platform::WM_LBUTTONDOWN) {
+                presses.push_back(lp);
+            }
+            return self.DefaultProc(msg, wp, lp);
+        });
+    platform::WebView view;
+    ASSERT_TRUE(view.Create(*window, Rect{30, 50, 540, 278}));
+    view.Navigate("res:///opt/orvik/161");
+    ASSERT_TRUE(test::PumpUntil([&] { return !view.IsLoading(); }, 60000));
+    ASSERT_FALSE(view.LoadFailed());
+    ASSERT_TRUE(test::PumpUntil([&] { return ScreenPixel(*window, 300, 300) == 0xFFFFFF; }));
+
+    const int before = paints;
+    window->Invalidate();
+    ASSERT_TRUE(test::PumpUntil([&] { return paints > before; }));
+    test::PumpFor(100);
+    EXPECT_EQ(ScreenPixel(*window, 300, 300), 0xFFFFFFu);  // the page's white
+    EXPECT_EQ(ScreenPixel(*window, 10, 10), 0x0000FFu);    // the window's own painting
+
+    ASSERT_TRUE(test::RunTool({"xdotool", "mousemove", "300", "300", "click", "1"}));
+    ASSERT_TRUE(test::RunTool({"xdotool", "mousemove", "10", "400", "click", "1"}));
+    EXPECT_TRUE(test::PumpUntil([&] { return !presses.empty(); }));
+    test::PumpFor(100);
+    EXPECT_EQ(presses, (std::vector<std::intptr_t>{platform::MakePoint(10, 400)}));
 }
 
 }  // namespace
