@@ -47,7 +47,8 @@ bool Canvas::WritePng(const std::string& path) const {
     }
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    bool ok = png != nullptr && info != nullptr;
+    // volatile: it is assigned after setjmp and read after a possible longjmp.
+    volatile bool ok = png != nullptr && info != nullptr;
     // libpng reports errors by longjmp; nothing with a destructor lives between here and the end.
     if (ok && setjmp(png_jmpbuf(png)) == 0) {
         png_init_io(png, file);
