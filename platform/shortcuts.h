@@ -16,7 +16,8 @@ std::optional<std::string> ShortcutFolderPath(ShortcutFolder folder);
 
 // Writes "<name>.desktop" into the folder (replacing it atomically): a desktop entry named
 // `name` that starts `target` with no arguments. False when the folder is missing (the
-// desktop) or cannot be created (the menu), or the file cannot be written.
+// desktop) or cannot be created (the menu), the file cannot be written, or the target holds
+// a control character (no valid entry can name it).
 bool SaveShortcut(ShortcutFolder folder, const std::string& name, const std::string& target);
 
 // The Exec value that starts `target` with no arguments, quoted by the desktop entry rules

@@ -35,7 +35,6 @@ struct CHttpClient::Request {
     std::string body;
     std::array<char, kBodyCapacity> answer{};
     std::size_t offset = 0;
-    bool truncated = false;
 
     static std::size_t Write(char* data, std::size_t size, std::size_t count, void* user) {
         auto* self = static_cast<Request*>(user);
@@ -45,9 +44,7 @@ struct CHttpClient::Request {
         std::memcpy(self->answer.data() + self->offset, data, taken);
         self->offset += taken;
         if (taken < bytes) {
-            // Full: ending the transfer here is how the read loop stops.
-            self->truncated = true;
-            return 0;
+            return 0;  // does not fit: ends the transfer as a write error, no answer
         }
         return bytes;
     }
@@ -117,7 +114,7 @@ int CHttpClient::PostUpdateRequest(UpdateRequest request, UpdateResponse* respon
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &call);
 
     const CURLcode code = curl_easy_perform(curl);
-    if (code != CURLE_OK && !(code == CURLE_WRITE_ERROR && call.truncated)) {
+    if (code != CURLE_OK) {
         CloseRequest();
         return code == CURLE_OPERATION_TIMEDOUT ? ResultTimeout : ResultInternetError;
     }

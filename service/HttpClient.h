@@ -7,9 +7,12 @@
 // not examined.
 //
 // Answer bodies: the body is read into a zero-filled buffer of kBodyCapacity (1024) bytes and
-// parsed with the length read. A body longer than the buffer is cut there: reading stops at
-// the buffer's capacity and the first 1024 bytes are parsed (result 0); nothing is ever
-// written past the buffer. A parse that fails keeps the fields read before the failure.
+// parsed with the length read; bodies up to 1024 bytes are read whole. A longer body is no
+// answer: reading stops at the buffer's capacity and the call fails with result 1, leaving
+// *response untouched. (Parsing a message cut at an arbitrary byte could hand on a cut
+// number as if it were whole, for example a wrong CRC.) Nothing is written past the buffer.
+// A body that fails to parse keeps the fields read before the fault; string bytes are kept
+// as they came (UpdateInfo mends text that is not UTF-8).
 #pragma once
 
 #include <chrono>
@@ -46,7 +49,8 @@ public:
     CHttpClient& operator=(const CHttpClient&) = delete;
 
     // 0: an answer arrived and its body went to the parser (whatever its status and whether it
-    // parsed); 1: a transport error; 2: a time-out. On 1 and 2 *response is not touched.
+    // parsed); 1: a transport error or an oversized body; 2: a time-out. On 1 and 2 *response
+    // is not touched.
     int PostUpdateRequest(UpdateRequest request, UpdateResponse* response);
 
     // Releases the state of the request under way; the session stays.

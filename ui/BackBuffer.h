@@ -41,9 +41,12 @@ public:
     // Copies only `strips`, each from the same position in the buffer.
     void CopyToWindow(platform::Window& window, std::span<const platform::Rect> strips) const;
     // The same onto any cairo target (tests, benchmarks).
+    void CopyTo(cairo_t* cr) const;
     void CopyTo(cairo_t* cr, std::span<const platform::Rect> strips) const;
 
 private:
+    void CopyRect(cairo_t* cr, const platform::Rect& dest, int originX, int originY) const;
+
     int m_width;
     int m_height;
     int m_scale = 1;

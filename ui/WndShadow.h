@@ -4,6 +4,7 @@
 // shadow follows the parent through a hook in front of the parent's procedure.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -73,7 +74,7 @@ public:
     std::uint32_t m_color = 0;  // 0x00BBGGRR
 
     // Set by InitShadowClass: the screen offers per-pixel alpha.
-    static bool s_layeredSupported;
+    static std::atomic<bool> s_layeredSupported;
     // Parent window to its shadow; the UI thread and dialog owners may use it concurrently.
     static std::map<const platform::Window*, CWndShadow*> s_shadowMap;
     static std::mutex s_shadowMapMutex;

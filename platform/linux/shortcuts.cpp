@@ -4,6 +4,7 @@
 #include <glib/gstdio.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "platform/linux/xdg_dirs.h"
@@ -69,6 +70,12 @@ std::string DesktopEntryExec(const std::string& target) {
 }
 
 bool SaveShortcut(ShortcutFolder folder, const std::string& name, const std::string& target) {
+    // An entry's strings cannot hold control characters: such a target has no valid entry.
+    const auto isControl = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
+    if (std::any_of(target.begin(), target.end(), isControl) ||
+        std::any_of(name.begin(), name.end(), isControl)) {
+        return false;
+    }
     const std::optional<std::string> dir = ShortcutFolderPath(folder);
     if (!dir) {
         return false;
