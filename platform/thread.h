@@ -10,7 +10,8 @@ class Thread {
 public:
     static constexpr int kStillActive = 259;
 
-    // Starts `body` at once on a new thread; its return value becomes the exit code.
+    // Starts `body` at once on a new thread; its return value becomes the exit code (an
+    // exception leaving `body` gives -1). nullptr when no thread can be created.
     static std::unique_ptr<Thread> Start(std::function<int()> body);
 
     // kStillActive while the body runs, then its result. Any thread.

@@ -6,6 +6,11 @@
 // Threads: one user-interface thread runs the toolkit's main loop (platform::InitializeUi is
 // called on it). Every window belongs to that thread and its procedure always runs there.
 // Calls marked "any thread" are safe from workers; every other call is for the UI thread.
+// Create, DoModal, EndModal, Destroy and the destructor may also be called from a worker:
+// they then run on the UI thread while the caller waits (a worker's notice dialog).
+//
+// WM_ERASEBKGND is never delivered: the toolkit double-buffers every paint, so there is no
+// background to erase and WM_PAINT alone draws the client area.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +50,11 @@ struct WindowOptions {
 bool InitializeUi();
 // UI thread. Runs pending events until none is left; tests use it to let the loop settle.
 void PumpEvents();
+// Any thread. True on the thread that called InitializeUi.
+bool IsUiThread();
+// Any thread. Runs `task` on the UI thread: at once when called there, otherwise queued
+// behind the pending messages while the caller waits until it has run.
+void RunOnUiThread(const std::function<void()>& task);
 
 class Window {
 public:
@@ -53,6 +63,8 @@ public:
 
     // Creates the window and delivers WM_CREATE through `procedure` before returning.
     // A WM_CREATE result of -1 fails the creation: the window is destroyed, nullptr returned.
+    // Otherwise WM_SIZE (SIZE_RESTORED) and WM_MOVE with the initial rectangle follow, then
+    // WM_SHOWWINDOW when `options.visible` is set. An empty procedure means DefaultProc.
     static std::unique_ptr<Window> Create(const WindowOptions& options, Procedure procedure);
 
     // Destroys the native window if it still exists (WM_DESTROY, then WM_NCDESTROY).
@@ -67,6 +79,7 @@ public:
     // that is or becomes destroyed answers 0 at once.
     std::intptr_t Send(unsigned msg, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
     // Queues the message behind those already queued; false once the window is destroyed.
+    // From the start of Destroy on, queued messages are dropped and waiting senders get 0.
     bool Post(unsigned msg, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
     // Asks for a WM_PAINT of the whole client area.
     void Invalidate();
@@ -74,7 +87,11 @@ public:
     bool Exists() const;
     // Draws into the overlay that is composited above whatever WM_PAINT draws. `draw` runs
     // on the calling thread, under the overlay's lock, on a surface of `area`'s size whose
-    // origin is `area`'s top left corner (client coordinates); a repaint follows.
+    // origin is `area`'s top left corner (client coordinates); a repaint of the area follows.
+    // The surface keeps its pixels between calls of the same size, as the screen would; a
+    // new size starts transparent. The cairo context must not be kept beyond `draw`, and
+    // `draw` must not wait for the UI thread (its paint takes the same lock). DrawOverlay
+    // itself never waits for the UI thread, so a UI thread stopping the drawer cannot hang.
     void DrawOverlay(Rect area, const std::function<void(cairo_t*)>& draw);
     void ClearOverlay();
 
@@ -90,13 +107,15 @@ public:
     // Calls the current procedure directly.
     std::intptr_t CallProcedure(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
 
-    // Places and sizes the window in screen coordinates. A size change delivers WM_SIZE and
-    // a position change WM_MOVE before this returns; `repaint` also invalidates.
+    // Places and sizes the window in screen coordinates. A position change delivers WM_MOVE,
+    // then a size change WM_SIZE, before this returns; GetWindowRect already reports the new
+    // rectangle. `repaint` also invalidates. The user cannot resize the window.
     void MoveWindow(Rect screenRect, bool repaint = true);
     void SetPosition(int x, int y);  // keeps the size
     Rect GetWindowRect() const;      // screen coordinates
     Rect GetClientRect() const;      // (0, 0, width, height)
-    void Show(bool visible);         // delivers WM_SHOWWINDOW
+    // Delivers WM_SHOWWINDOW; IsVisible already reports the new state while it is handled.
+    void Show(bool visible);
     bool IsVisible() const;
     bool IsMinimized() const;
     bool IsMaximized() const;
@@ -105,12 +124,17 @@ public:
     void SetIcon(std::span<const std::uint8_t> encodedImage);
     void SetEnabled(bool enabled);  // a disabled window takes no mouse or key input
     bool IsEnabled() const;
-    // Starts the system's move of the window with the pointer; WM_EXITSIZEMOVE ends it.
+    // Starts the system's move of the window with the pointer held since the last left-button
+    // press (the point is only a hint); WM_MOVE follows the window, WM_EXITSIZEMOVE ends it.
+    // Nothing happens when the left button is no longer down.
     void BeginCaptionDrag(int clientX, int clientY);
     // Shows the window and runs the loop until EndModal; the window is then destroyed and
     // the result returned. Enter gives WM_COMMAND IDOK, Esc WM_COMMAND IDCANCEL, a close
-    // request from the desktop WM_CLOSE.
+    // request from the desktop WM_CLOSE. A Dialog's owner takes no input meanwhile. Modal
+    // runs nest (a dialog started from a handler of its owner). A window destroyed during
+    // the run, or already destroyed, gives -1 unless EndModal named a result.
     std::intptr_t DoModal();
+    // Ends the window's modal run with `result`; called before DoModal, DoModal returns at once.
     void EndModal(std::intptr_t result);
     void Destroy();
     // Device pixels per logical pixel.
@@ -119,14 +143,16 @@ public:
     cairo_t* PaintContext() const;
 
     // Shadow windows: shows a premultiplied ARGB32 picture (rows top-down, width * 4 bytes
-    // each) in `screenRect`. The window stays unmapped while the screen is not composited.
+    // each, pixel a << 24 | r << 16 | g << 8 | b) in `screenRect`, which also becomes the
+    // window's rectangle. The window is mapped only while it is shown, has a picture and the
+    // screen is composited (without a compositor X shows transparent pixels black).
     void UpdateLayered(Rect screenRect, const std::uint32_t* pixels);
     // The screen offers per-pixel alpha (an RGBA visual).
     static bool LayeredSupported();
     // A compositing manager runs; its changes reach every window as WM_DWMCOMPOSITIONCHANGED.
     static bool CompositionEnabled();
 
-    // The toolkit widget, for other parts of the platform layer (the web view).
+    // The toolkit widget (the GtkWindow), for other parts of the platform layer.
     void* NativeHandle() const;
 
     struct Impl;

@@ -39,8 +39,9 @@ std::string Protoc(const std::string& mode, const std::string& input) {
     const std::string command = "protoc " + mode + " --proto_path=" ORVIK_SOURCE_DIR "/proto" +
                                 " service.proto < " + in.string() + " > " + out.string();
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
-    std::ifstream result(out, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(result)), std::istreambuf_iterator<char>());
+    std::string bytes(fs::file_size(out), '\0');
+    std::ifstream(out, std::ios::binary)
+        .read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     fs::remove_all(folder);
     return bytes;
 }

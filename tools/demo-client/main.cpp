@@ -14,7 +14,8 @@ void Activate(GtkApplication* application, gpointer) {
     GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 12);
     gtk_container_set_border_width(GTK_CONTAINER(box), 24);
     GtkWidget* title = gtk_label_new(nullptr);
-    gtk_label_set_markup(GTK_LABEL(title), "<span size='xx-large' weight='bold'>Orvik云电脑</span>");
+    gtk_label_set_markup(GTK_LABEL(title),
+                         "<span size='xx-large' weight='bold'>Orvik云电脑</span>");
     gchar* folder = g_get_current_dir();
     const std::string where = std::string("运行于 ") + folder;
     g_free(folder);
@@ -30,8 +31,7 @@ void Activate(GtkApplication* application, gpointer) {
 
 int main(int argc, char** argv) {
     // Several clients may run side by side (the installer looks for them by name).
-    GtkApplication* application =
-        gtk_application_new(nullptr, G_APPLICATION_NON_UNIQUE);
+    GtkApplication* application = gtk_application_new(nullptr, G_APPLICATION_NON_UNIQUE);
     g_signal_connect(application, "activate", G_CALLBACK(Activate), nullptr);
     const int status = g_application_run(G_APPLICATION(application), argc, argv);
     g_object_unref(application);
