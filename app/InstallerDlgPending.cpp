@@ -27,7 +27,3 @@ int CheckEnvironmentThread(CInstallerDlg* dlg) {  // replaced by the environment
     dlg->GetWindow()->Post(WM_CHECK_DONE, ScreenQuickInstall, 0);
     return 0;
 }
-
-int InstallThread(CInstallerDlg*) {  // replaced by the install worker
-    return 0;
-}
