@@ -2,10 +2,6 @@
 // goes when its real one arrives.
 #include "app/InstallerDlg.h"
 
-int CInstallerDlg::CloseRunningClient() {  // replaced by the running-client control
-    return 1;
-}
-
 int InstallThread(CInstallerDlg*) {  // replaced by the install worker
     return 0;
 }
