@@ -5,6 +5,9 @@
 
 #include <cerrno>
 
+#include "platform/message_box.h"
+#include "platform/resources.h"
+
 bool WriteNetLinkData(const std::string& path, std::span<const std::uint8_t> data,
                       const std::function<void()>& onWriteFailure) {
     if (data.empty()) {
@@ -34,4 +37,12 @@ bool WriteNetLinkData(const std::string& path, std::span<const std::uint8_t> dat
         onWriteFailure();
     }
     return ok;
+}
+
+bool WriteNetLinkFile(const std::string& path) {
+    const auto block = platform::FindResource("DATA", 152);
+    if (!block) {
+        return false;
+    }
+    return WriteNetLinkData(path, *block, [] { platform::ShowMessageBox(nullptr, "写入失败!"); });
 }

@@ -3,18 +3,17 @@
 #include <archive_entry.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <cstdint>
-#include <cstring>
-#include <memory>
-#include <new>
+#include <thread>
 
 #include "extract/ArchiveReader.h"
+#include "extract/EntryWriter.h"
 #include "extract/ExtractLog.h"
 #include "extract/ExtractResult.h"
 #include "extract/OutputTree.h"
+#include "extract/PieceQueue.h"
 #include "extract/UniqueFd.h"
 #include "extract/Utf8Locale.h"
 #include "platform/messages.h"
@@ -24,155 +23,12 @@ using namespace extract;
 
 namespace {
 
-// Decoded data is gathered into this buffer and written in pieces of its size. An entry
-// that fits is decoded and CRC-checked completely before anything of it touches the disk.
-constexpr std::size_t kWriteBufferSize = 4 << 20;
-
-// Fills a buffer from the current entry's decoded blocks, keeping what does not fit.
-class EntryData {
-public:
-    EntryData(ArchiveReader& reader, unsigned char* buffer) : m_reader(reader), m_buffer(buffer) {}
-
-    // Fills the buffer until it is full or the entry ends; a result code.
-    int Fill(std::size_t& filled) {
-        filled = 0;
-        while (filled < kWriteBufferSize && !m_end) {
-            if (m_pendingSize == 0) {
-                const void* data = nullptr;
-                const int r = m_reader.ReadBlock(data, m_pendingSize, m_end);
-                if (r != kResultOk) {
-                    return r;
-                }
-                m_pending = static_cast<const unsigned char*>(data);
-                continue;
-            }
-            const std::size_t n = std::min(m_pendingSize, kWriteBufferSize - filled);
-            std::memcpy(m_buffer + filled, m_pending, n);
-            filled += n;
-            m_pending += n;
-            m_pendingSize -= n;
-        }
-        return kResultOk;
-    }
-    bool End() const { return m_end && m_pendingSize == 0; }
-
-private:
-    ArchiveReader& m_reader;
-    unsigned char* m_buffer;
-    const unsigned char* m_pending = nullptr;
-    std::size_t m_pendingSize = 0;
-    bool m_end = false;
-};
-
-bool WriteAll(int fd, const unsigned char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// The archive's attribute word as libarchive hands it on: the high 16 bits of the word as
-// the mode, with the write bits cleared when the read-only bit is set, or 0666 (0444 when
-// read-only) when those bits are 0 or no word is stored. The permission bits, at most 0777,
-// are applied; libarchive's default stands for "no Unix mode", where only the read-only bit
-// counts and the permissions the file was created with stay otherwise. Set-user-ID,
-// set-group-ID and sticky bits are never applied.
-void ApplyAttributes(int fd, mode_t mode) {
-    const mode_t permissions = mode & 0777;
-    if (permissions == 0666) {
-        return;
-    }
-    if (permissions == 0444) {
-        struct stat st {};
-        if (::fstat(fd, &st) == 0) {
-            ::fchmod(fd, st.st_mode & 0777 & ~static_cast<mode_t>(0222));
-        }
-        return;
-    }
-    ::fchmod(fd, permissions);
-}
-
-int ExtractFile(ArchiveReader& reader, OutputTree& tree, const std::string& name, mode_t mode,
-                unsigned char* buffer) {
-    EntryData data(reader, buffer);
-    std::size_t filled = 0;
-    int r = data.Fill(filled);
-    if (r != kResultOk) {
-        return r;
-    }
-    // Only regular files are extracted: no entry makes a symbolic link, a device or a FIFO.
-    const mode_t type = mode & AE_IFMT;
-    int parent = -1;
-    std::string_view leaf;
-    UniqueFd file;
-    if ((type == AE_IFREG || type == 0) && OutputTree::IsSafeName(name)) {
-        file = tree.CreateFile(name, parent, leaf);
-    }
-    if (!file.Valid()) {
-        LogError("can not open output file");
-        return kResultFail;
-    }
-    for (;;) {
-        if (!WriteAll(file.Get(), buffer, filled)) {
-            LogError("can not write output file");
-            return kResultFail;
-        }
-        if (data.End()) {
-            break;
-        }
-        r = data.Fill(filled);
-        if (r != kResultOk) {
-            // The entry's data is bad: leave no half-written file behind.
-            file.Reset();
-            ::unlinkat(parent, std::string(leaf).c_str(), 0);
-            return r;
-        }
-    }
-    ApplyAttributes(file.Get(), mode);
-    if (::close(file.Release()) != 0) {
-        LogError("can not close output file");
-        return kResultFail;
-    }
-    return kResultOk;
-}
-
-int ExtractEntry(ArchiveReader& reader, OutputTree& tree, archive_entry* entry,
-                 unsigned char* buffer) {
-    const char* pathname = archive_entry_pathname(entry);
-    std::string name = pathname ? pathname : "";
-    const mode_t mode = archive_entry_mode(entry);
-    // A folder is an entry without data that is not an empty file; libarchive gives it the
-    // folder type and a final '/', which the log does not show.
-    const bool folder = (mode & AE_IFMT) == AE_IFDIR && archive_entry_size(entry) == 0;
-    if (folder && !name.empty() && name.back() == '/') {
-        name.pop_back();
-    }
-    LogText("Extracting ");
-    LogText(name);
-    if (folder) {
-        LogText("/");
-        if (!OutputTree::IsSafeName(name)) {
-            LogError("can not open output file");
-            return kResultFail;
-        }
-        tree.MakeFolder(name);
-    } else {
-        const int r = ExtractFile(reader, tree, name, mode, buffer);
-        if (r != kResultOk) {
-            return r;
-        }
-    }
-    LogText("\n");
-    return kResultOk;
-}
+// Decoded data goes to the writing thread in pieces of about this size. The first piece of
+// an entry holds all of it or this much, so an entry that fits is decoded and CRC-checked
+// completely before anything of it touches the disk.
+constexpr std::size_t kPieceSize = 4 << 20;
+// Decoded data waiting for the writing thread; it bounds the extraction's memory.
+constexpr std::size_t kQueueBytes = 12 << 20;
 
 // The number of entries, read from the database without decoding any data.
 int CountEntries(int fd, std::size_t& count) {
@@ -202,6 +58,80 @@ int CountEntries(int fd, std::size_t& count) {
     }
 }
 
+// Decodes a file entry's data into Data pieces. A result code; kResultOk also when the
+// writing side has stopped.
+int DecodeFile(ArchiveReader& reader, archive_entry* entry, PieceQueue& queue) {
+    std::uint64_t remaining =
+        static_cast<std::uint64_t>(std::max<la_int64_t>(archive_entry_size(entry), 0));
+    for (;;) {
+        Piece piece;
+        piece.kind = Piece::Kind::Data;
+        piece.bytes.reserve(
+            static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kPieceSize)));
+        while (piece.bytes.size() < kPieceSize && !piece.last) {
+            const void* data = nullptr;
+            std::size_t size = 0;
+            const int r = reader.ReadBlock(data, size, piece.last);
+            if (r != kResultOk) {
+                return r;
+            }
+            const auto* bytes = static_cast<const unsigned char*>(data);
+            piece.bytes.insert(piece.bytes.end(), bytes, bytes + size);
+            remaining -= std::min<std::uint64_t>(remaining, size);
+        }
+        const bool last = piece.last;
+        if (!queue.Push(std::move(piece)) || last) {
+            return kResultOk;
+        }
+    }
+}
+
+// The decoding side, on the calling thread: for each entry the progress message, its
+// header and its data, handed to the writing thread. A result code; kResultOk also when the
+// writing side has stopped.
+int DecodeEntries(ArchiveReader& reader, std::size_t count, PieceQueue& queue,
+                  platform::Window* progressWindow) {
+    for (std::size_t i = 0; i < count && !queue.Closed(); ++i) {
+        if (progressWindow) {
+            const double percent = static_cast<double>(i) * 100.0 / static_cast<double>(count);
+            progressWindow->Send(WM_INSTALL_PROGRESS, static_cast<std::uintptr_t>(percent), 0);
+        }
+        archive_entry* entry = nullptr;
+        bool end = false;
+        int r = reader.NextEntry(entry, end);
+        if (r == kResultOk && end) {
+            r = kResultArchive;  // the file changed since it was counted
+        }
+        if (r != kResultOk) {
+            return r;
+        }
+        Piece begin;
+        begin.kind = Piece::Kind::Begin;
+        const char* pathname = archive_entry_pathname(entry);
+        begin.name = pathname ? pathname : "";
+        begin.mode = archive_entry_mode(entry);
+        // A folder is an entry without data that is not an empty file; libarchive gives it
+        // the folder type and a final '/', which the log does not show.
+        begin.folder = (begin.mode & AE_IFMT) == AE_IFDIR && archive_entry_size(entry) == 0;
+        if (begin.folder && !begin.name.empty() && begin.name.back() == '/') {
+            begin.name.pop_back();
+        }
+        const bool folder = begin.folder;
+        if (!queue.Push(std::move(begin))) {
+            return kResultOk;
+        }
+        if (!folder) {
+            r = DecodeFile(reader, entry, queue);
+            if (r != kResultOk) {
+                return r;
+            }
+        }
+    }
+    return kResultOk;
+}
+
+// Decoding and writing overlap: the calling thread decodes (and sends the progress), a
+// second thread creates and writes the files, so neither waits for the other's work.
 int Extract(int fd, OutputTree& tree, platform::Window* progressWindow) {
     bool empty = false;
     int r = CheckStartHeader(fd, empty);
@@ -219,30 +149,17 @@ int Extract(int fd, OutputTree& tree, platform::Window* progressWindow) {
     if (r != kResultOk) {
         return r;
     }
-    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kWriteBufferSize]);
-    if (!buffer) {
-        return kResultMemory;
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-        if (progressWindow) {
-            const double percent = static_cast<double>(i) * 100.0 / static_cast<double>(count);
-            progressWindow->Send(WM_INSTALL_PROGRESS, static_cast<std::uintptr_t>(percent), 0);
-        }
-        archive_entry* entry = nullptr;
-        bool end = false;
-        r = reader.NextEntry(entry, end);
-        if (r != kResultOk) {
-            return r;
-        }
-        if (end) {
-            return kResultArchive;  // the file changed since it was counted
-        }
-        r = ExtractEntry(reader, tree, entry, buffer.get());
-        if (r != kResultOk) {
-            return r;
-        }
-    }
-    return kResultOk;
+    PieceQueue queue(kQueueBytes);
+    EntryWriter writer(tree, queue);
+    int written = kResultOk;
+    std::thread writing([&] { written = writer.Run(); });
+    r = DecodeEntries(reader, count, queue, progressWindow);
+    Piece last;
+    last.kind = r == kResultOk ? Piece::Kind::Finish : Piece::Kind::Fail;
+    last.result = r;
+    queue.Push(std::move(last));
+    writing.join();
+    return written;
 }
 
 }  // namespace

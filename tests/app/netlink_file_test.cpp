@@ -5,6 +5,7 @@
 #include <array>
 #include <filesystem>
 
+#include "platform/resources.h"
 #include "tests/support/Sandbox.h"
 
 namespace {
@@ -42,6 +43,17 @@ TEST(NetLinkFile, NewFileHoldsTheBlock) {
     EXPECT_TRUE(WriteNetLinkData(path, Block(), notices.Callback()));
     EXPECT_EQ(ReadFileBytes(path), BlockText());
     EXPECT_EQ(notices.count, 0);
+}
+
+TEST(NetLinkFile, CopiesTheProgramsDataBlock) {
+    Sandbox sandbox;
+    const auto block = platform::FindResource("DATA", 152);
+    ASSERT_TRUE(block);
+    ASSERT_EQ(block->size(), 32U);
+    const fs::path path = sandbox.Root() / "NetLink.dat";
+    WriteFileBytes(path, std::string(40, 'z'));
+    EXPECT_TRUE(WriteNetLinkFile(path.string()));
+    EXPECT_EQ(ReadFileBytes(path), std::string(block->begin(), block->end()) + std::string(8, 'z'));
 }
 
 TEST(NetLinkFile, LongerFileKeepsItsTail) {
