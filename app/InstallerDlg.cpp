@@ -177,11 +177,9 @@ void CInstallerDlg::OnDestroy() {
     WaitForWorker(m_checkThread, polls, kMaxPolls);
     WaitForWorker(m_installThread, polls, kMaxPolls);
 
-#if ORVIK_LICENCE_VIEW
-    if (m_browser.IsCreated()) {
+    if (m_browser.Exists()) {
         m_browser.DestroyWindow();
     }
-#endif
 
     m_buttons.fill(nullptr);
     m_mainButton.reset();

@@ -26,17 +26,11 @@
 #include "platform/thread.h"
 #include "platform/window.h"
 #include "proto/service.pb.h"
+#include "service/DownloadProgress.h"
 #include "service/HttpClient.h"
 #include "service/UpdateInfo.h"
 #include "ui/WndShadow.h"
-// The licence view arrives with the toolkit's CWebBrowser2; until then screen 8 shows
-// without it, as it does when the view cannot be created.
-#if __has_include("ui/WebBrowser2.h")
 #include "ui/WebBrowser2.h"
-#define ORVIK_LICENCE_VIEW 1
-#else
-#define ORVIK_LICENCE_VIEW 0
-#endif
 
 class BackBuffer;
 class CCheckboxButton;
@@ -92,6 +86,9 @@ public:
     static constexpr int kMaxPolls = 20;
     static constexpr int kPollMilliseconds = 100;
     static constexpr const char* kTitle = "Orvik云电脑安装";
+
+    // Reports a package download's progress to the main window (WM_INSTALL_PROGRESS).
+    using CDownloadProgress = ::CDownloadProgress;
 
     // `updateEndpoint` is the update service's address used by m_queryClient.
     explicit CInstallerDlg(platform::Window* parent = nullptr,
@@ -176,9 +173,7 @@ public:
     std::unique_ptr<CCloseButton> m_closeButton;
     std::unique_ptr<CDisclaimerButton> m_licenceButton;
     std::unique_ptr<CCheckboxButton> m_agreeCheckbox;
-#if ORVIK_LICENCE_VIEW
     CWebBrowser2 m_browser;
-#endif
     std::unique_ptr<GIFImage> m_checkAnimation;
     std::string m_defaultRoot;
     std::optional<std::span<const std::uint8_t>> m_icon;  // ICON 128, encoded

@@ -101,20 +101,18 @@ void CInstallerDlg::EnterScreen(InstallerScreen screen) {
 }
 
 void CInstallerDlg::OpenLicenceView() {
-#if ORVIK_LICENCE_VIEW
     // Without the program's path or a web view the screen shows without the page.
     const std::optional<std::string> path = platform::ProgramPath();
     if (!path) {
         return;
     }
-    const std::string address = "res://" + *path + "/" + std::to_string(kLicenceResource);
+    const std::string address = CWebBrowser2::ResourceAddress(*path, kLicenceResource);
     if (!m_browser.Create(m_hwnd, {30, 50, 570 - 30, 338 - 50}, kBrowserId)) {
         return;
     }
-    m_browser.MoveWindow({30, 50, 540, 278}, true);
+    m_browser.MoveWindow({30, 50, 540, 278});
     m_browser.SetVisible(true);
     m_browser.Navigate(address);
-#endif
 }
 
 void CInstallerDlg::LeaveScreen(InstallerScreen screen) {
@@ -152,10 +150,8 @@ void CInstallerDlg::LeaveScreen(InstallerScreen screen) {
             break;
         }
         case ScreenLicence:
-#if ORVIK_LICENCE_VIEW
             m_browser.SetVisible(false);
             m_browser.DestroyWindow();
-#endif
             m_mainButton->m_visible = false;
             m_closeButton->m_visible = true;
             break;
