@@ -160,7 +160,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckValue(readVersion);
     Check(readVersion.has_value(), "Version not written");
     if (Utf16Units(version)) {
-        Check(*readVersion == version, "valid Version text changed");
+        // The key file format cannot hold a value that begins with a form feed: GLib skips
+        // blanks after '=' but escapes only the spaces and tabs that lead the value, so such
+        // a value loses its whole leading run of form feeds, spaces and tabs. Every other
+        // valid text comes back as it went in.
+        std::string expected = version;
+        if (!expected.empty() && expected.front() == '\f') {
+            expected.erase(0, expected.find_first_not_of("\f \t"));
+        }
+        Check(*readVersion == expected, "valid Version text changed");
     }
     if (before) {
         for (const std::string& name : names) {
