@@ -21,14 +21,16 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/thread.h"
 #include "platform/window.h"
 #include "proto/service.pb.h"
+#include "service/DownloadProgress.h"
 #include "service/HttpClient.h"
 #include "service/UpdateInfo.h"
-#include "ui/WebBrowser2.h"
 #include "ui/WndShadow.h"
+#include "ui/WebBrowser2.h"
 
 class BackBuffer;
 class CCheckboxButton;
@@ -58,6 +60,10 @@ enum InstallerScreen : std::int32_t {
 
 class CInstallerDlg;
 
+// The folder row's text of the custom-install screen: `installDir` itself, or, when it is
+// longer than 30 UTF-16 units, its first characters within 30 units followed by "...".
+std::string FolderRowText(const std::string& installDir);
+
 // Thread procedures, each started with the window object as its only parameter.
 int CheckEnvironmentThread(CInstallerDlg* dlg);
 int InstallThread(CInstallerDlg* dlg);
@@ -75,7 +81,14 @@ public:
     static constexpr int kBufferWidth = 600;
     static constexpr int kBufferHeight = 500;
     static constexpr int kBrowserId = 2019;
+    static constexpr int kLicenceResource = 161;  // HTML
+    // Stopping a worker: polls of 100 ms until it ends or the count exceeds kMaxPolls.
+    static constexpr int kMaxPolls = 20;
+    static constexpr int kPollMilliseconds = 100;
     static constexpr const char* kTitle = "Orvik云电脑安装";
+
+    // Reports a package download's progress to the main window (WM_INSTALL_PROGRESS).
+    using CDownloadProgress = ::CDownloadProgress;
 
     // `updateEndpoint` is the update service's address used by m_queryClient.
     explicit CInstallerDlg(platform::Window* parent = nullptr,
@@ -90,7 +103,9 @@ public:
     bool Create();
     // Shows the window and runs it until OnOK or OnCancel; the window is destroyed then.
     std::intptr_t DoModal();
-    platform::Window* GetWindow() const { return m_window.get(); }
+    // The window; it exists from WM_CREATE to the end of the modal run. Workers post and send
+    // to it; the object itself lives as long as this one.
+    platform::Window* GetWindow() const { return m_hwnd; }
     // True while a worker started by this window has not returned.
     bool IsWorkerRunning() const;
 
@@ -104,7 +119,12 @@ public:
     void EnterScreen(InstallerScreen screen);
     void LeaveScreen(InstallerScreen screen);
     void RebuildBackBuffer();
+    // Draws the current screen into the back buffer and copies CopyRegions() of it to the
+    // window (outside WM_PAINT the window is asked to repaint instead).
     void PaintScreen();
+    // What a paint copies to the window: the whole client area, or on the licence screen the
+    // four strips around the licence view, which is never painted over.
+    std::vector<platform::Rect> CopyRegions() const;
 
     // The main window's update query: a copy of `request` through m_queryClient; the result
     // code goes no further. Check worker's thread.
@@ -169,36 +189,38 @@ private:
 
     std::intptr_t WindowProc(platform::Window& window, unsigned msg, std::uintptr_t wParam,
                              std::intptr_t lParam);
-    int OnCreate();
-    void OnSize(std::uintptr_t type, int cx, int cy);
+    int OnCreate(platform::Window& window);
+    void OnSize(int cx, int cy);
     void OnPaint();
     void OnDestroy();
     void OnLButtonDown(int x, int y);
     void OnMouseMove(int x, int y);
     void OnLButtonUp(int x, int y);
-    std::intptr_t OnUserMessage(unsigned msg, std::uintptr_t wParam);
     void OnMainButtonClicked();
     void OnChangeFolderClicked();
     void OnInstallProgress(std::uintptr_t percent);
     void ReturnFromLicence();
     void OpenLicenceView();
+    void LayOutMainButton(int y, const char* caption);
     void LayOutInstallButtons(int rowY);
     void ResizeKeepingOrigin(int height);
 
     std::unique_ptr<platform::Thread> StartWorker(int (*procedure)(CInstallerDlg*));
-    // Polls `thread` every 100 ms while it runs, while `polls` stays within `limit`, then
-    // releases the handle; a worker still running is left to end on its own.
+    // Sleeps 100 ms and counts a poll, until `thread` has ended or `polls` exceeds `limit`
+    // (a missing handle ends the wait after the first sleep), then releases the handle: a
+    // worker still running is left to end on its own.
     static void WaitForWorker(std::unique_ptr<platform::Thread>& thread, int& polls, int limit);
     void WaitForWorkersToReturn();
 
-    // Screen layers of PaintScreen.
+    // Layers of PaintScreen.
     void DrawImageAtOrigin(Image* image);
     void DrawLowerPanel();
     void DrawStatusText(const std::string& text, float x, float y);
     void DrawFolderRow();
-    void DrawProgress();
+    void DrawProgress(std::int32_t screen);
 
     platform::Window* m_parent = nullptr;
+    platform::Window* m_hwnd = nullptr;  // set at WM_CREATE, owned by m_window
     std::unique_ptr<platform::Window> m_window;
     std::shared_ptr<WorkerCount> m_workers = std::make_shared<WorkerCount>();
 };

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <new>
 
 #include "extract/ExtractLog.h"
 #include "extract/ExtractResult.h"
@@ -52,6 +53,16 @@ void ApplyAttributes(int fd, mode_t mode) {
 }  // namespace
 
 int EntryWriter::Run() {
+    try {
+        return Handle();
+    } catch (const std::bad_alloc&) {
+        Abandon();
+        m_queue.Close();
+        return kResultMemory;
+    }
+}
+
+int EntryWriter::Handle() {
     Piece piece;
     while (m_queue.Pop(piece)) {
         int result = kResultOk;

@@ -17,10 +17,12 @@ public:
     EntryWriter(OutputTree& tree, PieceQueue& queue) : m_tree(tree), m_queue(queue) {}
 
     // Handles pieces until Finish (kResultOk), a Fail piece (its result) or an output
-    // failure (kResultFail); on any failure it closes the queue so the decoding side stops.
+    // failure (kResultFail, kResultMemory); on any failure it closes the queue so the
+    // decoding side stops.
     int Run();
 
 private:
+    int Handle();
     int Begin(const Piece& piece);
     int Write(const Piece& piece);
     void Abandon();

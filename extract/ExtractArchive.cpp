@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
+#include <system_error>
 #include <thread>
 
 #include "extract/ArchiveReader.h"
@@ -23,12 +25,15 @@ using namespace extract;
 
 namespace {
 
-// Decoded data goes to the writing thread in pieces of about this size. The first piece of
-// an entry holds all of it or this much, so an entry that fits is decoded and CRC-checked
-// completely before anything of it touches the disk.
-constexpr std::size_t kPieceSize = 4 << 20;
-// Decoded data waiting for the writing thread; it bounds the extraction's memory.
-constexpr std::size_t kQueueBytes = 12 << 20;
+// Decoded data goes to the writing thread in pieces of kPieceSize, small enough to stay in
+// the processor's cache between the two threads. The first piece of an entry is larger: it
+// holds all of the entry or kFirstPieceSize of it, so an entry that fits is decoded and
+// CRC-checked completely before anything of it touches the disk.
+constexpr std::size_t kPieceSize = 256 << 10;
+constexpr std::size_t kFirstPieceSize = 1 << 20;
+// Decoded data waiting for the writing thread; with the pieces being filled and written it
+// bounds the extraction's own memory.
+constexpr std::size_t kQueueBytes = 2 << 20;
 
 // The number of entries, read from the database without decoding any data.
 int CountEntries(int fd, std::size_t& count) {
@@ -63,12 +68,11 @@ int CountEntries(int fd, std::size_t& count) {
 int DecodeFile(ArchiveReader& reader, archive_entry* entry, PieceQueue& queue) {
     std::uint64_t remaining =
         static_cast<std::uint64_t>(std::max<la_int64_t>(archive_entry_size(entry), 0));
-    for (;;) {
+    for (std::size_t limit = kFirstPieceSize;; limit = kPieceSize) {
         Piece piece;
         piece.kind = Piece::Kind::Data;
-        piece.bytes.reserve(
-            static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kPieceSize)));
-        while (piece.bytes.size() < kPieceSize && !piece.last) {
+        piece.bytes.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(remaining, limit)));
+        while (piece.bytes.size() < limit && !piece.last) {
             const void* data = nullptr;
             std::size_t size = 0;
             const int r = reader.ReadBlock(data, size, piece.last);
@@ -152,8 +156,17 @@ int Extract(int fd, OutputTree& tree, platform::Window* progressWindow) {
     PieceQueue queue(kQueueBytes);
     EntryWriter writer(tree, queue);
     int written = kResultOk;
-    std::thread writing([&] { written = writer.Run(); });
-    r = DecodeEntries(reader, count, queue, progressWindow);
+    std::thread writing;
+    try {
+        writing = std::thread([&] { written = writer.Run(); });
+    } catch (const std::system_error&) {
+        return kResultMemory;
+    }
+    try {
+        r = DecodeEntries(reader, count, queue, progressWindow);
+    } catch (const std::bad_alloc&) {
+        r = kResultMemory;
+    }
     Piece last;
     last.kind = r == kResultOk ? Piece::Kind::Finish : Piece::Kind::Fail;
     last.result = r;

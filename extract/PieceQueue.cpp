@@ -10,6 +10,10 @@ bool PieceQueue::HasRoomFor(std::size_t bytes) const {
 bool PieceQueue::Push(Piece piece) {
     std::unique_lock lock(m_mutex);
     if (!m_closed && !HasRoomFor(piece.bytes.size())) {
+        // Whatever is queued must go now, even below the reader's wake-up marks.
+        if (m_popWaits) {
+            m_notEmpty.notify_one();
+        }
         m_pushWaits = true;
         m_drained.wait(lock, [&] {
             return m_closed || (m_pieces.size() <= kMaxPieces / 2 && m_bytes <= m_maxBytes / 2 &&
