@@ -281,13 +281,13 @@ XServer::~XServer() {
 Shot XServer::Capture() const {
     const std::string crop =
         std::to_string(Shot::kWidth) + "x" + std::to_string(Shot::kHeight) + "+0+0";
-    return Shot(Run({"import", "-display", m_name, "-window", "root", "-crop", crop, "+repage",
+    return Shot(e2e::Run({"import", "-display", m_name, "-window", "root", "-crop", crop, "+repage",
                      "-depth", "8", "rgb:-"})
                     .output);
 }
 
 void XServer::Save(const fs::path& png) const {
-    Run({"import", "-display", m_name, "-window", "root", "-crop", "620x520+0+0", "+repage",
+    e2e::Run({"import", "-display", m_name, "-window", "root", "-crop", "620x520+0+0", "+repage",
          png.string()});
 }
 
@@ -427,7 +427,7 @@ void E2eTest::TearDown() {
 
 fs::path E2eTest::MakePackages(const std::string& version) {
     const fs::path folder = m_sandbox->Root() / ("packages-" + version);
-    const auto result = Run({SourceDir() + "/tools/make-packages", "--client",
+    const auto result = e2e::Run({SourceDir() + "/tools/make-packages", "--client",
                              BinaryDir() + "/tools/demo-client/ovClient.exe", "--version", version,
                              folder.string()});
     EXPECT_EQ(result.status, 0) << "make-packages failed";
@@ -448,10 +448,10 @@ void E2eTest::SeedInstallation(const fs::path& config, const std::string& dir) {
     const fs::path packages = config.parent_path();
     fs::create_directories(fs::path(dir) / "Update");
     ASSERT_EQ(
-        Run({"7zz", "x", "-y", "-bso0", "-bsp0", "-o" + dir, (packages / "cloudpc.7z").string()})
+        e2e::Run({"7zz", "x", "-y", "-bso0", "-bsp0", "-o" + dir, (packages / "cloudpc.7z").string()})
             .status,
         0);
-    ASSERT_EQ(Run({"7zz", "x", "-y", "-bso0", "-bsp0", "-o" + dir + "Update",
+    ASSERT_EQ(e2e::Run({"7zz", "x", "-y", "-bso0", "-bsp0", "-o" + dir + "Update",
                    (packages / "cloudupdate.7z").string()})
                   .status,
               0);
@@ -488,7 +488,7 @@ void E2eTest::StartInstaller(const std::vector<std::pair<std::string, std::strin
 }
 
 std::string E2eTest::WindowId() {
-    const auto result = Run({"xdotool", "search", "--name", "^Orvik云电脑安装$"});
+    const auto result = e2e::Run({"xdotool", "search", "--name", "^Orvik云电脑安装$"});
     return Trim(result.output.substr(0, result.output.find('\n')));
 }
 
@@ -497,7 +497,7 @@ std::optional<int> E2eTest::WindowHeight() {
     if (id.empty()) {
         return std::nullopt;
     }
-    const std::string shell = Run({"xdotool", "getwindowgeometry", "--shell", id}).output;
+    const std::string shell = e2e::Run({"xdotool", "getwindowgeometry", "--shell", id}).output;
     const auto at = shell.find("HEIGHT=");
     if (at == std::string::npos) {
         return std::nullopt;
@@ -575,23 +575,23 @@ int E2eTest::ProgressFillEnd() {
 }
 
 void E2eTest::Click(int x, int y) {
-    Run({"xdotool", "mousemove", std::to_string(x), std::to_string(y)});
+    e2e::Run({"xdotool", "mousemove", std::to_string(x), std::to_string(y)});
     std::this_thread::sleep_for(120ms);  // the hover shows, as under a user's hand
-    Run({"xdotool", "mousedown", "1"});
+    e2e::Run({"xdotool", "mousedown", "1"});
     std::this_thread::sleep_for(40ms);
-    Run({"xdotool", "mouseup", "1"});
+    e2e::Run({"xdotool", "mouseup", "1"});
 }
 
 void E2eTest::MovePointerAway() {
-    Run({"xdotool", "mousemove", "900", "900"});
+    e2e::Run({"xdotool", "mousemove", "900", "900"});
 }
 
 void E2eTest::Key(const std::string& key) {
     // Without a window manager the keyboard follows the pointer: rest it on the window where
     // no button is.
-    Run({"xdotool", "mousemove", "560", "200"});
+    e2e::Run({"xdotool", "mousemove", "560", "200"});
     std::this_thread::sleep_for(100ms);
-    Run({"xdotool", "key", key});
+    e2e::Run({"xdotool", "key", key});
 }
 
 std::optional<int> E2eTest::WaitInstallerExit(std::chrono::milliseconds timeout) {
@@ -642,7 +642,7 @@ std::vector<pid_t> E2eTest::ClientProcesses() const {
 }
 
 bool E2eTest::ClientWindowShown() {
-    return !Trim(Run({"xdotool", "search", "--onlyvisible", "--name", "^Orvik云电脑$"}).output)
+    return !Trim(e2e::Run({"xdotool", "search", "--onlyvisible", "--name", "^Orvik云电脑$"}).output)
                 .empty();
 }
 
