@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -69,6 +70,10 @@ struct ServiceFault {
     double slowest;                     // seconds a query may take
 };
 
+void PrintTo(const ServiceFault& fault, std::ostream* out) {
+    *out << fault.name;
+}
+
 class QueryFaults : public testing::TestWithParam<ServiceFault> {};
 
 // Whatever the service does, the records come out as the query sequence defines them (here
@@ -102,12 +107,12 @@ TEST_P(QueryFaults, RecordsAndTimeAsDesigned) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Service, QueryFaults,
-                         testing::Values(ServiceFault{"refused", {}, 1, 1.0},
+                         testing::Values(ServiceFault{"refused", {}, 1, 3.0},
                                          // libcurl judges the speed over a window of a few seconds.
-                                         ServiceFault{"stall", {"--stall-query"}, 2, 10.0},
+                                         ServiceFault{"stall", {"--stall-query"}, 2, 15.0},
                                          ServiceFault{
-                                             "status 500", {"--fail-status", "500"}, 0, 1.0},
-                                         ServiceFault{"empty body", {"--empty-body"}, 0, 1.0}),
+                                             "status 500", {"--fail-status", "500"}, 0, 3.0},
+                                         ServiceFault{"empty body", {"--empty-body"}, 0, 3.0}),
                          [](const testing::TestParamInfo<ServiceFault>& param) {
                              std::string name;
                              for (const char c : std::string(param.param.name)) {
@@ -208,7 +213,7 @@ TEST(QueryFaults, GarbageAnswersNeverCrashOrHang) {
         kAnswers, counts[0], counts[1], counts[2], slowest, invalid);
     EXPECT_EQ(invalid, 0);
     EXPECT_EQ(counts[2], 0);  // every peer here answers or closes at once
-    EXPECT_LT(slowest, 1.0);
+    EXPECT_LT(slowest, 5.0);  // far below a stall's time-out, with room for a loaded machine
 }
 
 // A package on the development service, 1 MiB of random bytes.
@@ -269,7 +274,7 @@ TEST_F(DownloadFaults, BrokenOffStalledOrMissingIsAFailure) {
                     ok ? "success" : "failure", seconds, static_cast<std::uintmax_t>(left),
                     kPackageSize);
         EXPECT_FALSE(ok);
-        EXPECT_LT(seconds, 10.0);
+        EXPECT_LT(seconds, 15.0);
         EXPECT_EQ(fs::exists(Target()), c.leavesFile);
         EXPECT_LT(left, kPackageSize);
         // What is left never passes the check that comes next.
