@@ -242,7 +242,19 @@ bool CInstallerDlg::IsWorkerRunning() const {
 
 void CInstallerDlg::WaitForWorkersToReturn() {
     std::unique_lock lock(m_workers->mutex);
-    m_workers->idle.wait(lock, [this] { return m_workers->running == 0; });
+    const auto idle = [this] { return m_workers->running == 0; };
+    if (!platform::IsUiThread()) {
+        m_workers->idle.wait(lock, idle);
+        return;
+    }
+    // A worker on its way out may still need the UI thread (a notice it asks for, which
+    // finds its parent gone): keep the loop running meanwhile.
+    while (!idle()) {
+        lock.unlock();
+        platform::PumpEvents();
+        lock.lock();
+        m_workers->idle.wait_for(lock, std::chrono::milliseconds(10), idle);
+    }
 }
 
 void CInstallerDlg::QueryUpdate(UpdateRequest request, UpdateResponse* response) {

@@ -18,7 +18,13 @@ std::unique_ptr<CMainButton> MakeButton(platform::Window& owner, int x, unsigned
     return button;
 }
 
+CMsgDialog* s_current = nullptr;  // UI thread only
+
 }  // namespace
+
+CMsgDialog* CMsgDialog::Current() {
+    return s_current;
+}
 
 CMsgDialog::CMsgDialog(platform::Window* parent) : m_parent(parent) {}
 
@@ -40,6 +46,10 @@ std::intptr_t CMsgDialog::DoModal() {
 }
 
 std::intptr_t CMsgDialog::RunModal() {
+    // A window that is gone has nobody to tell; its process is ending.
+    if (m_parent != nullptr && !m_parent->Exists()) {
+        return -1;
+    }
     platform::WindowOptions options;
     options.kind = platform::WindowKind::Dialog;
     options.owner = m_parent;
@@ -53,7 +63,10 @@ std::intptr_t CMsgDialog::RunModal() {
     }
     OnInitDialog(*m_window);
     m_liveWindow = m_window.get();
+    m_outer = s_current;
+    s_current = this;
     const std::intptr_t result = m_window->DoModal();
+    s_current = m_outer;
     m_liveWindow = nullptr;
     m_window.reset();
     m_buttons = {};

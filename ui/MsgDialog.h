@@ -33,8 +33,8 @@ public:
     void SetMessage(const std::string& text) { m_message = text; }
 
     // Shows the dialog modally and returns IDOK or IDCANCEL (-1 when no window could be
-    // made). Any thread: the dialog always runs on the UI thread; a worker waits here for
-    // the answer. The parent takes no input meanwhile.
+    // made or the parent window no longer exists). Any thread: the dialog always runs on the
+    // UI thread; a worker waits here for the answer. The parent takes no input meanwhile.
     std::intptr_t DoModal();
 
     // The dialog's rectangle over a parent window's rectangle (screen coordinates).
@@ -42,6 +42,9 @@ public:
 
     // The dialog's window while it runs, else null. Any thread may read it.
     platform::Window* LiveWindow() const { return m_liveWindow.load(); }
+
+    // UI thread. The dialog whose modal run is the innermost one going on, else null.
+    static CMsgDialog* Current();
 
     BackBuffer m_backBuffer{kWidth, kHeight};  // with the client rectangle of the last resize
     std::unique_ptr<Image> m_noticeIcon;       // PNG 146
@@ -62,4 +65,5 @@ private:
     platform::Window* m_parent;
     std::unique_ptr<platform::Window> m_window;
     std::atomic<platform::Window*> m_liveWindow{nullptr};
+    CMsgDialog* m_outer = nullptr;  // the dialog that was current before this one
 };

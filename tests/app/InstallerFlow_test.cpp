@@ -71,7 +71,12 @@ std::string VisibleButtons(const CInstallerDlg& dlg) {
 class InstallerFlowTest : public ::testing::Test {
 protected:
     void SetUp() override { unsetenv("ORVIK_TEST_FOLDER_PICKER"); }
-    void TearDown() override { unsetenv("ORVIK_TEST_FOLDER_PICKER"); }
+    void TearDown() override {
+        unsetenv("ORVIK_TEST_FOLDER_PICKER");
+        if (dlg) {
+            EndHeldInstall(*dlg, service);
+        }
+    }
 
     void Open() {
         dlg = std::make_unique<CInstallerDlg>(nullptr, service.Url());

@@ -41,6 +41,11 @@ protected:
         ASSERT_TRUE(PumpUntil([&] { return dlg->m_screen != ScreenChecking; }));
         ASSERT_EQ(dlg->m_memBitmap->Scale(), 1);
     }
+    void TearDown() override {
+        if (dlg) {
+            EndHeldInstall(*dlg, service);
+        }
+    }
     cairo_surface_t* Buffer() const { return dlg->m_memBitmap->Surface(); }
     std::uint32_t Pixel(int x, int y) const { return PixelOf(Buffer(), x, y) & 0xFFFFFF; }
     void Save(const std::string& name) const {

@@ -17,6 +17,7 @@
 #include "platform/messages.h"
 #include "platform/window.h"
 #include "proto/service.pb.h"
+#include "tests/app/NoticeAnswerer.h"
 #include "tests/support/Sandbox.h"
 #include "tests/support/loopback_server.h"
 #include "ui/Obj.h"
@@ -43,25 +44,31 @@ inline const auto* const g_environment =
     ::testing::AddGlobalTestEnvironment(new InstallerEnvironment);
 
 // The update service on 127.0.0.1: every query is answered with one UpdateResponse that
-// offers `version`, or, while `hang` is set, received and never answered. Release() stops
-// the service: held queries fail, and later ones find nobody listening.
+// offers `version`, or, while `hang` is set, received and never answered. Its package
+// address is held without an answer, so an install started from the window stays in its
+// first download for as long as the test looks at it. Release() stops the service: held
+// queries and downloads fail, and later ones find nobody listening.
 class UpdateService {
 public:
     explicit UpdateService(std::string version = "1.2.3", bool hang = false)
         : m_version(std::move(version)), m_hang(hang) {
         m_server = std::make_unique<test_support::LoopbackServer>(
-            [this](const test_support::HttpRequest&) -> std::optional<std::string> {
+            [this](const test_support::HttpRequest& request) -> std::optional<std::string> {
+                if (request.method != "POST") {
+                    return std::nullopt;  // a package download
+                }
                 ++m_queries;
                 if (m_hang) {
                     return std::nullopt;
                 }
                 UpdateResponse response;
                 response.set_version(m_version);
-                response.set_down_url("http://127.0.0.1:1/none.7z");
+                response.set_down_url(m_packageUrl);
                 return test_support::HttpAnswer(200, response.SerializeAsString(),
                                                 "application/x-protobuf");
             });
         m_url = m_server->Url("/UpdateRequest");
+        m_packageUrl = m_server->Url("/packages/cloudpc.7z");
     }
 
     const std::string& Url() const { return m_url; }
@@ -75,6 +82,7 @@ private:
     std::atomic<int> m_queries{0};
     std::unique_ptr<test_support::LoopbackServer> m_server;
     std::string m_url;
+    std::string m_packageUrl;
 };
 
 // Runs the window system's loop until `done` holds or `timeout` passes.
@@ -90,6 +98,17 @@ inline bool PumpUntil(const std::function<bool()>& done,
     }
     platform::PumpEvents();
     return true;
+}
+
+// Ends an install a test started against UpdateService as a failed download ends it: the
+// held download fails, the user confirms the notice and the worker returns.
+inline void EndHeldInstall(CInstallerDlg& dlg, UpdateService& service) {
+    if (!dlg.IsWorkerRunning()) {
+        return;
+    }
+    NoticeAnswerer user;
+    service.Release();
+    EXPECT_TRUE(PumpUntil([&] { return !dlg.IsWorkerRunning(); }));
 }
 
 inline void Press(CInstallerDlg& dlg, int x, int y) {
