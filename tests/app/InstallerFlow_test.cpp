@@ -12,6 +12,7 @@
 #include "ui/CustomButton.h"
 #include "ui/DisclaimerButton.h"
 #include "ui/EditButton.h"
+#include "ui/GIFImage.h"
 #include "ui/MainButton.h"
 #include "ui/UndoCustomButton.h"
 
@@ -89,6 +90,7 @@ protected:
         Open();
         ASSERT_TRUE(PumpUntil([&] { return dlg->m_screen != ScreenChecking; }));
         ASSERT_EQ(dlg->m_screen, ScreenQuickInstall);
+        EXPECT_EQ(dlg->m_checkAnimation, nullptr);  // stopped with the check
     }
     // The modal run ends at once when the window has already been told to end it.
     std::intptr_t ModalResult() { return dlg->DoModal(); }
@@ -106,6 +108,8 @@ TEST_F(InstallerFlowTest, OpensAtTheOriginOnTheCheckingScreenWithItsButtonsLaidO
     EXPECT_EQ(dlg->m_clientRect, (Rect{0, 0, 600, 422}));
     EXPECT_EQ(dlg->m_screen, ScreenChecking);
     EXPECT_EQ(dlg->m_checkRunning, 1);
+    ASSERT_NE(dlg->m_checkAnimation, nullptr);
+    EXPECT_TRUE(dlg->m_checkAnimation->IsPlaying());
     EXPECT_NE(dlg->m_checkThread, nullptr);
     EXPECT_EQ(dlg->m_progress, 0);
     EXPECT_EQ(VisibleButtons(*dlg), "close");
