@@ -33,6 +33,28 @@ TEST(InstallerTeardownTest, ClosingAfterTheCheckWaitsOnePollPerWorker) {
     EXPECT_EQ(dlg.m_imgBackground, nullptr);
 }
 
+// The check worker stays blocked on a service that never answers: the tear-down gives up
+// after its bounded polls, and the window object outlives the worker, which ends once its
+// query fails and finds the window gone.
+TEST(InstallerTeardownTest, ClosingWhileTheCheckIsBlockedReturnsAfterTheBoundedWaits) {
+    UpdateService service("1.2.3", /*hang=*/true);
+    CInstallerDlg dlg(nullptr, service.Url());
+    ASSERT_TRUE(dlg.Create());
+    ASSERT_TRUE(PumpUntil([&] { return service.Queries() > 0; }));
+
+    dlg.GetWindow()->Send(platform::WM_COMMAND, platform::IDCANCEL);
+    const auto start = Clock::now();
+    EXPECT_EQ(dlg.DoModal(), platform::IDCANCEL);
+    const double seconds = SecondsSince(start);
+    EXPECT_GE(seconds, 2.0);
+    EXPECT_LT(seconds, 3.0);
+    EXPECT_TRUE(dlg.IsWorkerRunning());
+    EXPECT_FALSE(dlg.GetWindow()->Exists());
+
+    service.Release();
+    EXPECT_TRUE(PumpUntil([&] { return !dlg.IsWorkerRunning(); }));
+}
+
 // The install worker's part of the protocol, on a thread of its own: progress sent and
 // waited for, then its own switch to the installing screen, while the window paints. Under
 // ThreadSanitizer this shows the members both threads use are ordered.
