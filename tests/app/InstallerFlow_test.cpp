@@ -3,6 +3,7 @@
 // screen's return, the progress mapping, the mouse dispatch, the folder choice and closing.
 #include <cstdlib>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -149,6 +150,10 @@ struct FlowCase {
 
 const CObj& ButtonOf(const CInstallerDlg& dlg, Target target) {
     return *dlg.m_buttons[static_cast<std::size_t>(target)];
+}
+
+void PrintTo(const FlowCase& c, std::ostream* out) {
+    *out << c.name;
 }
 
 class InstallerFlowTable : public InstallerFlowTest,
@@ -339,6 +344,10 @@ struct ProgressCase {
     int expected;
 };
 
+void PrintTo(const ProgressCase& c, std::ostream* out) {
+    *out << "phase " << c.phase << ", " << c.percent << "%";
+}
+
 class InstallerProgressTable : public InstallerFlowTest,
                                public ::testing::WithParamInterface<ProgressCase> {};
 
@@ -445,6 +454,10 @@ struct FolderCase {
     const char* expected;
 };
 
+void PrintTo(const FolderCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class InstallerFolderTable : public InstallerFlowTest,
                              public ::testing::WithParamInterface<FolderCase> {};
 
@@ -477,6 +490,10 @@ struct CloseCase {
     std::uintptr_t wParam;
     std::intptr_t result;
 };
+
+void PrintTo(const CloseCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class InstallerCloseTable : public InstallerFlowTest,
                             public ::testing::WithParamInterface<CloseCase> {};

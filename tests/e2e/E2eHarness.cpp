@@ -460,6 +460,8 @@ void E2eTest::SeedInstallation(const fs::path& config, const std::string& dir) {
     version = at == std::string::npos
                   ? ""
                   : Trim(version.substr(at + 8, version.find('\n', at) - at - 8));
+    fs::copy_file(SourceDir() + "/res/data/152.bin", fs::path(dir) / "NetLink.dat",
+                  fs::copy_options::overwrite_existing);
     fs::create_directories(RecordFile().parent_path());
     test::WriteFileBytes(RecordFile(), "[RizurUR]\ninstallDir=" + dir +
                                            "\nStart=ovClient.exe\nVersion=" + version + "\n");
@@ -594,6 +596,39 @@ void E2eTest::Key(const std::string& key) {
     e2e::Run({"xdotool", "key", key});
 }
 
+bool E2eTest::ChooseFolder(const fs::path& folder) {
+    const auto chooser = [] {
+        const auto found =
+            e2e::Run({"xdotool", "search", "--onlyvisible", "--name", "^选择文件夹$"}).output;
+        return Trim(found.substr(0, found.find('\n')));
+    };
+    std::string id;
+    if (!WaitUntil([&] { return !(id = chooser()).empty(); }, 15s)) {
+        ADD_FAILURE() << "no folder chooser opened";
+        return false;
+    }
+    // The keyboard follows the pointer on a server without a window manager.
+    const std::string shell = e2e::Run({"xdotool", "getwindowgeometry", "--shell", id}).output;
+    const auto value = [&](const char* name) {
+        const auto at = shell.find(name);
+        return at == std::string::npos ? 0 : std::atoi(shell.c_str() + at + std::strlen(name));
+    };
+    e2e::Run({"xdotool", "mousemove", std::to_string(value("X=") + value("WIDTH=") / 2),
+              std::to_string(value("Y=") + value("HEIGHT=") / 2)});
+    std::this_thread::sleep_for(300ms);
+    e2e::Run({"xdotool", "key", "--clearmodifiers", "ctrl+l"});
+    std::this_thread::sleep_for(300ms);
+    e2e::Run({"xdotool", "type", "--delay", "20", folder.string()});
+    std::this_thread::sleep_for(300ms);
+    e2e::Run({"xdotool", "key", "Return"});
+    if (!WaitUntil([&] { return chooser().empty(); }, 10s)) {
+        ADD_FAILURE() << "the folder chooser did not close";
+        return false;
+    }
+    MovePointerAway();
+    return true;
+}
+
 std::optional<int> E2eTest::WaitInstallerExit(std::chrono::milliseconds timeout) {
     return m_installer ? m_installer->WaitExit(timeout) : std::nullopt;
 }
@@ -654,8 +689,9 @@ void E2eTest::ExpectInstalled(const std::string& dir, const std::string& version
     }
     EXPECT_NE(test::ReadFileBytes(d / "config" / "client.conf").find("version=" + version),
               std::string::npos);
-    std::error_code sizeError;
-    EXPECT_EQ(fs::file_size(d / "NetLink.dat", sizeError), 32u);
+    EXPECT_EQ(test::ReadFileBytes(d / "NetLink.dat"),
+              test::ReadFileBytes(SourceDir() + "/res/data/152.bin"))
+        << "NetLink.dat is not the data block";
     EXPECT_FALSE(fs::exists(d / "cloudpc.7z"));
     EXPECT_FALSE(fs::exists(d / "cloudupdate.7z"));
     EXPECT_EQ(RecordValue("installDir"), dir);

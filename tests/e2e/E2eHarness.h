@@ -163,6 +163,9 @@ protected:
     void Click(int x, int y);
     void MovePointerAway();
     void Key(const std::string& key);
+    // Answers the installer's folder chooser as a user does: types `folder` into its location
+    // entry and presses Enter. False when no chooser opened or it did not close.
+    bool ChooseFolder(const fs::path& folder);
 
     // The installer's end: its exit status, within `timeout`.
     std::optional<int> WaitInstallerExit(std::chrono::milliseconds timeout);

@@ -2,6 +2,8 @@
 // while the check waits for the service, on the install screen and during a download.
 #include "tests/e2e/E2eHarness.h"
 
+#include <ostream>
+
 namespace orvik::e2e {
 namespace {
 
@@ -12,6 +14,10 @@ struct CloseCase {
     Stage stage;
     const char* key;  // nullptr: the close cross
 };
+
+void PrintTo(const CloseCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class CloseTest : public E2eTest, public ::testing::WithParamInterface<CloseCase> {};
 
@@ -64,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CloseCase{"CrossDuringDownload", Stage::Downloading, nullptr},
                       CloseCase{"EnterOnQuickInstall", Stage::QuickInstall, "Return"},
                       CloseCase{"EscDuringDownload", Stage::Downloading, "Escape"}),
-    [](const ::testing::TestParamInfo<CloseCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<CloseCase>& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace orvik::e2e

@@ -49,7 +49,7 @@ TEST_F(CustomInstallTest, ChosenFolderKeepsTheTallWindowAndGetsTheInstall) {
     StartService(config, {"--slow-download", std::to_string(size / 2 + 1)});
     const fs::path chosen = m_sandbox->Root() / "软件 目录";
     fs::create_directories(chosen);
-    StartInstaller({{"ORVIK_TEST_FOLDER_PICKER", chosen.string()}});
+    StartInstaller();
 
     ASSERT_TRUE(WaitForScreen(Seen::QuickInstall));
     Click(534, 394);  // 自定义安装
@@ -58,7 +58,8 @@ TEST_F(CustomInstallTest, ChosenFolderKeepsTheTallWindowAndGetsTheInstall) {
     EXPECT_TRUE(IsWhite(Capture().At(10, 495))) << "the lower panel does not reach the bottom";
     Click(28, 472);  // the agreement box, moved down
     EXPECT_TRUE(WaitUntil([&] { return IsOrange(Capture().At(212, 367)); }, 3s));
-    Click(480, 428);  // the change button: the folder picker answers at once
+    Click(480, 428);  // the change button opens the folder chooser
+    ASSERT_TRUE(ChooseFolder(chosen));
     std::this_thread::sleep_for(200ms);
     Click(300, 367);  // 快速安装
 

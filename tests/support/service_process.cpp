@@ -27,9 +27,8 @@ std::uint16_t ReadPort(const std::string& path) {
 }  // namespace
 
 std::string UpdateServiceScript() {
-    // This file lives in <source>/tests/support/.
-    const auto source = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
-    return (source / "tools" / "update-service" / "update-service").string();
+    return (std::filesystem::path(ORVIK_SOURCE_DIR) / "tools" / "update-service" / "update-service")
+        .string();
 }
 
 UpdateServiceProcess::UpdateServiceProcess(const std::vector<std::string>& arguments,
