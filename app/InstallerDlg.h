@@ -29,8 +29,8 @@
 #include "service/DownloadProgress.h"
 #include "service/HttpClient.h"
 #include "service/UpdateInfo.h"
-#include "ui/WndShadow.h"
 #include "ui/WebBrowser2.h"
+#include "ui/WndShadow.h"
 
 class BackBuffer;
 class CCheckboxButton;

@@ -282,13 +282,13 @@ Shot XServer::Capture() const {
     const std::string crop =
         std::to_string(Shot::kWidth) + "x" + std::to_string(Shot::kHeight) + "+0+0";
     return Shot(e2e::Run({"import", "-display", m_name, "-window", "root", "-crop", crop, "+repage",
-                     "-depth", "8", "rgb:-"})
+                          "-depth", "8", "rgb:-"})
                     .output);
 }
 
 void XServer::Save(const fs::path& png) const {
     e2e::Run({"import", "-display", m_name, "-window", "root", "-crop", "620x520+0+0", "+repage",
-         png.string()});
+              png.string()});
 }
 
 // ---- what a screen shows ---------------------------------------------------------------
@@ -428,8 +428,8 @@ void E2eTest::TearDown() {
 fs::path E2eTest::MakePackages(const std::string& version) {
     const fs::path folder = m_sandbox->Root() / ("packages-" + version);
     const auto result = e2e::Run({SourceDir() + "/tools/make-packages", "--client",
-                             BinaryDir() + "/tools/demo-client/ovClient.exe", "--version", version,
-                             folder.string()});
+                                  BinaryDir() + "/tools/demo-client/ovClient.exe", "--version",
+                                  version, folder.string()});
     EXPECT_EQ(result.status, 0) << "make-packages failed";
     return folder / "config.json";
 }
@@ -447,12 +447,12 @@ void E2eTest::StartService(const fs::path& config, const std::vector<std::string
 void E2eTest::SeedInstallation(const fs::path& config, const std::string& dir) {
     const fs::path packages = config.parent_path();
     fs::create_directories(fs::path(dir) / "Update");
-    ASSERT_EQ(
-        e2e::Run({"7zz", "x", "-y", "-bso0", "-bsp0", "-o" + dir, (packages / "cloudpc.7z").string()})
-            .status,
-        0);
+    ASSERT_EQ(e2e::Run({"7zz", "x", "-y", "-bso0", "-bsp0", "-o" + dir,
+                        (packages / "cloudpc.7z").string()})
+                  .status,
+              0);
     ASSERT_EQ(e2e::Run({"7zz", "x", "-y", "-bso0", "-bsp0", "-o" + dir + "Update",
-                   (packages / "cloudupdate.7z").string()})
+                        (packages / "cloudupdate.7z").string()})
                   .status,
               0);
     std::string version = test::ReadFileBytes(fs::path(dir) / "config" / "client.conf");
