@@ -12,7 +12,9 @@ int CloseClientProcesses(const std::vector<platform::ProcessEntry>& processes,
         if (ask() != 1) {
             return 0;
         }
-        platform::TerminateProcess(process.pid);
+        if (platform::TerminateProcess(process.pid)) {
+            platform::WaitForProcessEnd(process.pid, kClientEndWait);
+        }
     }
     return 1;
 }

@@ -1,6 +1,7 @@
 // The running processes, by the name the kernel keeps for each.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -21,5 +22,10 @@ std::vector<ProcessEntry> ListProcesses();
 // Ends the process at once (SIGKILL) without waiting for it. False when it cannot be
 // signalled (gone, or another user's).
 bool TerminateProcess(int pid);
+
+// Waits until the process has ended (gone, or a zombie: its memory and open files, its
+// executable among them, are released by then), polling every 10 ms for at most `timeout`.
+// True when it ended in time.
+bool WaitForProcessEnd(int pid, std::chrono::milliseconds timeout);
 
 }  // namespace platform

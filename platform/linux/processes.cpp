@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <fstream>
+#include <thread>
 
 namespace platform {
 namespace {
@@ -60,6 +61,17 @@ std::vector<ProcessEntry> ListProcesses() {
 
 bool TerminateProcess(int pid) {
     return pid > 0 && kill(pid, SIGKILL) == 0;
+}
+
+bool WaitForProcessEnd(int pid, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (pid > 0 && !IsZombie(pid)) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 }  // namespace platform

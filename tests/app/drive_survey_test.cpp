@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <ostream>
 
 namespace {
 using platform::Volume;
@@ -22,6 +23,10 @@ struct SurveyCase {
     std::vector<Volume> volumes;
     std::string root;
 };
+
+void PrintTo(const SurveyCase& c, std::ostream* out) {
+    *out << c.label;
+}
 
 class DriveSurvey : public testing::TestWithParam<SurveyCase> {};
 

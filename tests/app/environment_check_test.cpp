@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 
 #include "tests/support/Sandbox.h"
 
@@ -33,6 +34,10 @@ struct DecisionCase {
     std::string installedVersion;
     bool asked;  // whether the executable was looked for
 };
+
+void PrintTo(const DecisionCase& c, std::ostream* out) {
+    *out << c.label;
+}
 
 class RecordDecision : public testing::TestWithParam<DecisionCase> {};
 

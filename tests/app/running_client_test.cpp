@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <ostream>
 #include <set>
 
 #include "tests/support/ChildProcess.h"
@@ -32,6 +33,10 @@ struct WalkCase {
     int asked;
     int killed;  // the first `killed` clients (in pid order) end
 };
+
+void PrintTo(const WalkCase& c, std::ostream* out) {
+    *out << c.label;
+}
 
 class RunningClient : public testing::TestWithParam<WalkCase> {};
 
@@ -71,6 +76,10 @@ TEST_P(RunningClient, AsksOncePerClientAndStopsAtARefusal) {
     });
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(asked, c.asked);
+    // A terminated client has already ended when the walk returns: its files can be replaced.
+    for (int i = 0; i < c.killed; ++i) {
+        EXPECT_FALSE(clients[i]->Alive()) << "client " << i << " still runs after the walk";
+    }
     for (int i = 0; i < c.clients; ++i) {
         if (i < c.killed) {
             EXPECT_TRUE(clients[i]->WaitKilled()) << "client " << i;

@@ -61,6 +61,17 @@ TEST(Processes, TerminateKillsAtOnce) {
     EXPECT_FALSE(platform::TerminateProcess(-1));           // never every process
 }
 
+TEST(Processes, WaitForProcessEndReturnsOnceItHasEnded) {
+    Sandbox sandbox;
+    NamedProcess child(sandbox.Root(), "orvik-waited");
+    EXPECT_FALSE(platform::WaitForProcessEnd(child.Pid(), std::chrono::milliseconds(50)));
+    ASSERT_TRUE(platform::TerminateProcess(child.Pid()));
+    EXPECT_TRUE(platform::WaitForProcessEnd(child.Pid(), std::chrono::seconds(5)));
+    EXPECT_EQ(ProcessState(child.Pid()), 'Z');  // not reaped by the wait
+    EXPECT_TRUE(child.WaitKilled());
+    EXPECT_TRUE(platform::WaitForProcessEnd(child.Pid(), std::chrono::milliseconds(0)));  // gone
+}
+
 TEST(Processes, AnotherUsersProcessIsPassedOver) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "needs a process of another user: run as root";

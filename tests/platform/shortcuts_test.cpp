@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -97,6 +98,10 @@ struct TargetCase {
     std::string folder;  // made inside the sandbox
     bool valid = true;   // a desktop entry can name it
 };
+
+void PrintTo(const TargetCase& c, std::ostream* out) {
+    *out << c.label;
+}
 
 class ShortcutTarget : public testing::TestWithParam<TargetCase> {};
 

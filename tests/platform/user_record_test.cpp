@@ -9,6 +9,7 @@
 #include <array>
 #include <chrono>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -87,6 +88,10 @@ struct LengthCase {
     bool readable;
 };
 
+void PrintTo(const LengthCase& c, std::ostream* out) {
+    *out << c.label;
+}
+
 class UserRecordLength : public testing::TestWithParam<LengthCase> {};
 
 std::string Repeat(const std::string& unit, int times) {
@@ -137,6 +142,10 @@ struct DamageCase {
     std::optional<std::string> version;
     std::vector<std::string> keptAfterWrite;  // lines a later write must keep
 };
+
+void PrintTo(const DamageCase& c, std::ostream* out) {
+    *out << c.label;
+}
 
 class UserRecordDamage : public testing::TestWithParam<DamageCase> {};
 

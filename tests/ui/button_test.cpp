@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,10 @@ struct Sequence {
     int notifications;
     int drags;
 };
+
+void PrintTo(const Sequence& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ButtonSequenceTest : public ButtonTest, public ::testing::WithParamInterface<Sequence> {};
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <ostream>
 #include <thread>
 #include <vector>
 
@@ -89,6 +90,10 @@ struct Case {
     std::vector<Input> inputs;
     std::intptr_t result;
 };
+
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class MsgDialogResultTest : public MsgDialogTest, public ::testing::WithParamInterface<Case> {};
 
