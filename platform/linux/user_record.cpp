@@ -177,6 +177,33 @@ void KeepCorruptCopy(const std::string& folder, const std::string& path, const s
     }
 }
 
+// GLib keeps a value's raw text as it stood in the file and writes it back unchanged, but a
+// carriage return that ends it would then end its line and be dropped as part of a CRLF on
+// the next read. Such values are stored again through the escaping setter, which writes the
+// character as a backslash and an r; values that do not read as text stay as they are (they
+// read as missing before and after).
+void EscapeTrailingCarriageReturns(GKeyFile* file) {
+    std::unique_ptr<gchar*, StrvDeleter> groups(g_key_file_get_groups(file, nullptr));
+    for (gchar** group = groups.get(); group != nullptr && *group != nullptr; ++group) {
+        std::unique_ptr<gchar*, StrvDeleter> keys(
+            g_key_file_get_keys(file, *group, nullptr, nullptr));
+        for (gchar** key = keys.get(); key != nullptr && *key != nullptr; ++key) {
+            GCharPtr raw(g_key_file_get_value(file, *group, *key, nullptr));
+            const std::size_t length = raw != nullptr ? std::strlen(raw.get()) : 0;
+            if (length == 0 || raw.get()[length - 1] != '\r') {
+                continue;
+            }
+            GError* error = nullptr;
+            GCharPtr text(g_key_file_get_string(file, *group, *key, &error));
+            if (error != nullptr) {
+                g_clear_error(&error);  // GLib returns the text even then, escapes kept raw
+                continue;
+            }
+            g_key_file_set_string(file, *group, *key, text.get());
+        }
+    }
+}
+
 std::string ValidText(const std::string& text) {
     if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
         return text;
@@ -270,6 +297,8 @@ bool WriteRecord(std::span<const RecordValue> values) {
     std::optional<mode_t> mode;
     switch (LoadRecordFile(path, file.get(), &oldBytes)) {
         case Load::Ok:
+            EscapeTrailingCarriageReturns(file.get());
+            break;
         case Load::Missing:
             break;
         case Load::Corrupt:

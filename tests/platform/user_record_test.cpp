@@ -224,6 +224,26 @@ TEST_P(UserRecordDamage, ReadsWhatItCanAndWritesOverIt) {
     }
 }
 
+// The key file format ends a line with CR-LF as well as LF, so a carriage return that ends a
+// value must be escaped when the file is written again, or the next read takes it for part
+// of the line's end.
+TEST(UserRecord, ValuesEndingInCarriageReturnsKeepThemThroughWrites) {
+    Sandbox sandbox;
+    fs::create_directories(RecordFolder(sandbox));
+    // "bad" holds an escape GLib does not know: it reads as missing, before and after.
+    WriteFileBytes(RecordFile(sandbox), "[RizurUR]\nextra=keep\r\r\nnote=a b\r\r\r\nbad=\\q\r\r\n");
+    ASSERT_EQ(Read("extra"), "keep\r");
+    ASSERT_EQ(Read("note"), "a b\r\r");
+    ASSERT_EQ(Read("bad"), std::nullopt);
+    for (const char* version : {"9", "10"}) {  // the second write goes over the escaped form
+        ASSERT_TRUE(Write({{"Version", version}}));
+        EXPECT_EQ(Read("extra"), "keep\r");
+        EXPECT_EQ(Read("note"), "a b\r\r");
+        EXPECT_EQ(Read("bad"), std::nullopt);
+        EXPECT_EQ(Read("Version"), version);
+    }
+}
+
 TEST(UserRecord, FolderInThePlaceOfTheFile) {
     Sandbox sandbox;
     fs::create_directories(RecordFile(sandbox) / "inside");
