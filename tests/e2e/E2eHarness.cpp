@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -494,17 +495,35 @@ std::string E2eTest::WindowId() {
     return Trim(result.output.substr(0, result.output.find('\n')));
 }
 
+namespace {
+
+// The fields of `xdotool getwindowgeometry --shell` for a window: X, Y, WIDTH, HEIGHT, ...
+std::map<std::string, int> WindowGeometry(const std::string& id) {
+    std::map<std::string, int> fields;
+    std::istringstream in(e2e::Run({"xdotool", "getwindowgeometry", "--shell", id}).output);
+    std::string line;
+    while (std::getline(in, line)) {
+        const auto equals = line.find('=');
+        if (equals != std::string::npos) {
+            fields[line.substr(0, equals)] = std::atoi(line.c_str() + equals + 1);
+        }
+    }
+    return fields;
+}
+
+}  // namespace
+
 std::optional<int> E2eTest::WindowHeight() {
     const std::string id = WindowId();
     if (id.empty()) {
         return std::nullopt;
     }
-    const std::string shell = e2e::Run({"xdotool", "getwindowgeometry", "--shell", id}).output;
-    const auto at = shell.find("HEIGHT=");
-    if (at == std::string::npos) {
+    const auto geometry = WindowGeometry(id);
+    const auto height = geometry.find("HEIGHT");
+    if (height == geometry.end()) {
         return std::nullopt;
     }
-    return std::atoi(shell.c_str() + at + 7);
+    return height->second;
 }
 
 Seen E2eTest::WhatIsShown() {
@@ -608,13 +627,9 @@ bool E2eTest::ChooseFolder(const fs::path& folder) {
         return false;
     }
     // The keyboard follows the pointer on a server without a window manager.
-    const std::string shell = e2e::Run({"xdotool", "getwindowgeometry", "--shell", id}).output;
-    const auto value = [&](const char* name) {
-        const auto at = shell.find(name);
-        return at == std::string::npos ? 0 : std::atoi(shell.c_str() + at + std::strlen(name));
-    };
-    e2e::Run({"xdotool", "mousemove", std::to_string(value("X=") + value("WIDTH=") / 2),
-              std::to_string(value("Y=") + value("HEIGHT=") / 2)});
+    auto geometry = WindowGeometry(id);
+    e2e::Run({"xdotool", "mousemove", std::to_string(geometry["X"] + geometry["WIDTH"] / 2),
+              std::to_string(geometry["Y"] + geometry["HEIGHT"] / 2)});
     std::this_thread::sleep_for(300ms);
     e2e::Run({"xdotool", "key", "--clearmodifiers", "ctrl+l"});
     std::this_thread::sleep_for(300ms);
