@@ -168,13 +168,13 @@ int ArchiveReader::Open() {
     return kResultOk;
 }
 
-int ArchiveReader::NextEntry(archive_entry*& entry, bool& end) {
+int ArchiveReader::NextEntry(Entry& result, bool& end) {
     end = false;
-    entry = nullptr;
     // libarchive reads the whole database with the first header, so errors then are the
     // database's; later headers only skip data, or read a symbolic link's target.
     const Phase phase = m_headerRead ? Phase::Data : Phase::Database;
     m_headerRead = true;
+    archive_entry* entry = nullptr;
     const int r = archive_read_next_header(m_archive.get(), &entry);
     if (r == ARCHIVE_EOF) {
         end = true;
@@ -183,6 +183,16 @@ int ArchiveReader::NextEntry(archive_entry*& entry, bool& end) {
     if (r != ARCHIVE_OK) {
         // ARCHIVE_WARN here means the name could not be converted.
         return MapError(phase);
+    }
+    const char* pathname = archive_entry_pathname(entry);
+    result.name = pathname ? pathname : "";
+    result.mode = archive_entry_mode(entry);
+    result.size = static_cast<std::uint64_t>(std::max<la_int64_t>(archive_entry_size(entry), 0));
+    // A folder is an entry without data that is not an empty file; libarchive gives it the
+    // folder type and a final '/'.
+    result.folder = (result.mode & AE_IFMT) == AE_IFDIR && result.size == 0;
+    if (result.folder && !result.name.empty() && result.name.back() == '/') {
+        result.name.pop_back();
     }
     return kResultOk;
 }

@@ -5,8 +5,9 @@
 #include <cstddef>
 #include <memory>
 
+#include "extract/EntrySource.h"
+
 struct archive;
-struct archive_entry;
 
 namespace extract {
 
@@ -18,8 +19,9 @@ namespace extract {
 // without a database, which holds no entries.
 int CheckStartHeader(int fd, bool& empty);
 
-// One pass over the archive, from its first byte. The file descriptor stays the caller's.
-class ArchiveReader {
+// One pass over the archive with libarchive's 7-Zip reader, from its first byte. The file
+// descriptor stays the caller's.
+class ArchiveReader final : public EntrySource {
 public:
     explicit ArchiveReader(int fd);
     ~ArchiveReader();
@@ -28,13 +30,8 @@ public:
 
     // Rewinds the file and opens the reader; a result code.
     int Open();
-    // Moves to the next entry: kResultOk with `entry` set (valid until the next call), or
-    // kResultOk with `end` set after the last entry, or an error code.
-    int NextEntry(archive_entry*& entry, bool& end);
-    // The next piece of the current entry's data, decoded and, at its end, CRC-checked:
-    // kResultOk with `data`/`size` (valid until the next call), kResultOk with `end` set
-    // after the last piece, or an error code.
-    int ReadBlock(const void*& data, std::size_t& size, bool& end);
+    int NextEntry(Entry& entry, bool& end) override;
+    int ReadBlock(const void*& data, std::size_t& size, bool& end) override;
 
 private:
     enum class Phase { Database, Data };

@@ -1,11 +1,11 @@
 #include "extract/ExtractArchive.h"
 
-#include <archive_entry.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -16,6 +16,8 @@
 #include "extract/ExtractResult.h"
 #include "extract/OutputTree.h"
 #include "extract/PieceQueue.h"
+#include "extract/SevenZipDatabase.h"
+#include "extract/SevenZipReader.h"
 #include "extract/UniqueFd.h"
 #include "extract/Utf8Locale.h"
 #include "platform/messages.h"
@@ -35,7 +37,7 @@ constexpr std::size_t kFirstPieceSize = 1 << 20;
 // bounds the extraction's own memory.
 constexpr std::size_t kQueueBytes = 2 << 20;
 
-// The number of entries, read from the database without decoding any data.
+// The number of entries, read by libarchive from the database without decoding any data.
 int CountEntries(int fd, std::size_t& count) {
     count = 0;
     ArchiveReader reader(fd);
@@ -44,7 +46,7 @@ int CountEntries(int fd, std::size_t& count) {
         return r;
     }
     for (;;) {
-        archive_entry* entry = nullptr;
+        Entry entry;
         bool end = false;
         r = reader.NextEntry(entry, end);
         if (r != kResultOk) {
@@ -65,9 +67,8 @@ int CountEntries(int fd, std::size_t& count) {
 
 // Decodes a file entry's data into Data pieces. A result code; kResultOk also when the
 // writing side has stopped.
-int DecodeFile(ArchiveReader& reader, archive_entry* entry, PieceQueue& queue) {
-    std::uint64_t remaining =
-        static_cast<std::uint64_t>(std::max<la_int64_t>(archive_entry_size(entry), 0));
+int DecodeFile(EntrySource& reader, const Entry& entry, PieceQueue& queue) {
+    std::uint64_t remaining = entry.size;
     for (std::size_t limit = kFirstPieceSize;; limit = kPieceSize) {
         Piece piece;
         piece.kind = Piece::Kind::Data;
@@ -93,14 +94,14 @@ int DecodeFile(ArchiveReader& reader, archive_entry* entry, PieceQueue& queue) {
 // The decoding side, on the calling thread: for each entry the progress message, its
 // header and its data, handed to the writing thread. A result code; kResultOk also when the
 // writing side has stopped.
-int DecodeEntries(ArchiveReader& reader, std::size_t count, PieceQueue& queue,
+int DecodeEntries(EntrySource& reader, std::size_t count, PieceQueue& queue,
                   platform::Window* progressWindow) {
     for (std::size_t i = 0; i < count && !queue.Closed(); ++i) {
         if (progressWindow) {
             const double percent = static_cast<double>(i) * 100.0 / static_cast<double>(count);
             progressWindow->Send(WM_INSTALL_PROGRESS, static_cast<std::uintptr_t>(percent), 0);
         }
-        archive_entry* entry = nullptr;
+        Entry entry;
         bool end = false;
         int r = reader.NextEntry(entry, end);
         if (r == kResultOk && end) {
@@ -111,15 +112,9 @@ int DecodeEntries(ArchiveReader& reader, std::size_t count, PieceQueue& queue,
         }
         Piece begin;
         begin.kind = Piece::Kind::Begin;
-        const char* pathname = archive_entry_pathname(entry);
-        begin.name = pathname ? pathname : "";
-        begin.mode = archive_entry_mode(entry);
-        // A folder is an entry without data that is not an empty file; libarchive gives it
-        // the folder type and a final '/', which the log does not show.
-        begin.folder = (begin.mode & AE_IFMT) == AE_IFDIR && archive_entry_size(entry) == 0;
-        if (begin.folder && !begin.name.empty() && begin.name.back() == '/') {
-            begin.name.pop_back();
-        }
+        begin.name = entry.name;
+        begin.mode = entry.mode;
+        begin.folder = entry.folder;
         const bool folder = begin.folder;
         if (!queue.Push(std::move(begin))) {
             return kResultOk;
@@ -134,22 +129,36 @@ int DecodeEntries(ArchiveReader& reader, std::size_t count, PieceQueue& queue,
     return kResultOk;
 }
 
-// Decoding and writing overlap: the calling thread decodes (and sends the progress), a
-// second thread creates and writes the files, so neither waits for the other's work.
+// Decoding and writing overlap: the calling thread hands the entries over (and sends the
+// progress), a second thread creates and writes the files, so neither waits for the other's
+// work. The data itself is decoded by the extraction's own reader on worker threads; an
+// archive that reader does not take goes through libarchive's on the calling thread.
 int Extract(int fd, OutputTree& tree, platform::Window* progressWindow) {
     bool empty = false;
     int r = CheckStartHeader(fd, empty);
     if (r != kResultOk || empty) {
         return r;
     }
-    const ScopedUtf8Locale utf8;
+    std::unique_ptr<EntrySource> reader;
     std::size_t count = 0;
-    r = CountEntries(fd, count);
-    if (r != kResultOk) {
-        return r;
+    try {
+        SevenZipDatabase database;
+        if (ReadSevenZipDatabase(fd, database)) {
+            auto own = std::make_unique<SevenZipReader>(fd, std::move(database));
+            r = own->Open();
+            count = own->Count();
+            reader = std::move(own);
+        } else {
+            r = CountEntries(fd, count);
+            if (r == kResultOk) {
+                auto theirs = std::make_unique<ArchiveReader>(fd);
+                r = theirs->Open();
+                reader = std::move(theirs);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        r = kResultMemory;
     }
-    ArchiveReader reader(fd);
-    r = reader.Open();
     if (r != kResultOk) {
         return r;
     }
@@ -163,7 +172,7 @@ int Extract(int fd, OutputTree& tree, platform::Window* progressWindow) {
         return kResultMemory;
     }
     try {
-        r = DecodeEntries(reader, count, queue, progressWindow);
+        r = DecodeEntries(*reader, count, queue, progressWindow);
     } catch (const std::bad_alloc&) {
         r = kResultMemory;
     }
@@ -199,6 +208,7 @@ int ExtractArchive(const char* archivePath, const std::string& outputDir,
         LogFlush();
         return 1;
     }
+    const ScopedUtf8Locale utf8;
     const int result = Extract(archiveFd.Get(), tree, progressWindow);
     LogResult(result);
     return result == kResultOk ? 0 : 1;
